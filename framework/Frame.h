@@ -1,0 +1,36 @@
+#pragma once
+// A caller-owned 8-bit BGRA picture as Transform receives it, and the one place that decides
+// whether such a buffer may be touched.
+
+#include <cstddef>
+#include <cstdint>
+
+#include <opencv2/core.hpp>
+
+namespace tessel {
+
+struct Frame {
+    static constexpr int kChannels = 4;
+
+    uint8_t* data = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;  // bytes from one row to the next
+
+    bool empty() const { return data == nullptr; }
+    // A pointer, positive sizes, and rows long enough for `width` pixels.
+    bool isValid() const {
+        return data && width > 0 && height > 0 &&
+               static_cast<int64_t>(stride) >= static_cast<int64_t>(width) * kChannels;
+    }
+    // True when `other`'s width and height both fit inside this frame.
+    bool covers(const Frame& other) const { return width >= other.width && height >= other.height; }
+    bool sameSize(const Frame& other) const { return width == other.width && height == other.height; }
+
+    uint8_t* row(int y) const { return data + static_cast<std::ptrdiff_t>(y) * stride; }
+    cv::Size size() const { return {width, height}; }
+    // A CV_8UC4 header over the caller's memory (no copy). Only for valid frames.
+    cv::Mat mat() const { return cv::Mat(height, width, CV_8UC4, data, static_cast<std::size_t>(stride)); }
+};
+
+}  // namespace tessel

@@ -1,0 +1,70 @@
+#include "plugins/qorCommonFxPlugin/QORCommonEffect.h"
+
+#include "framework/Frame.h"
+
+namespace tessel::qorCommonFxPlugin {
+
+namespace {
+
+constexpr int32_t kRenderFailed = 4;
+constexpr const char* kSkinProtectName = "skinProtect";
+
+Frame frameOf(QORImageBuffer* buffer) {
+    if (!buffer) return {};
+    return {buffer->GetData(), buffer->GetWidth(), buffer->GetHeight(), buffer->GetStride()};
+}
+
+}  // namespace
+
+QORCommonEffect::QORCommonEffect(NLEFilterInfoPtr description, std::shared_ptr<NLEEffectFilter> filter)
+    : description_(std::move(description)), filter_(std::move(filter)) {}
+
+int32_t QORCommonEffect::UpdateParameters(QORRenderContext* context) {
+    if (!context || !description_) return 0;
+    const int64_t time = context->GetCurrentTime();
+    transferParameters(*context, time);
+    readSkinProtect(*context, time);
+    return 0;
+}
+
+void QORCommonEffect::transferParameters(QORRenderContext& context, int64_t time) {
+    if (!filter_) return;
+    for (int32_t i = 0; i < description_->GetParamCount(); ++i) {
+        const auto param = description_->GetParamAt(i);
+        if (!param) continue;
+        char name[NLEEffectFilter::kMaxParamNameLength + 1];
+        param->GetName(name, sizeof name);
+        QORParamValue hostValue{};
+        hostValue.kind = hostKindForType(param->GetType());
+        if (context.GetParamValue(name, time, &hostValue) != 0) continue;
+        ParamValue value;
+        if (paramValueFromHost(hostValue, value) != 0) continue;
+        filter_->SetParameter(name, param->GetType(), std::move(value));
+    }
+}
+
+void QORCommonEffect::readSkinProtect(QORRenderContext& context, int64_t time) {
+    QORParamValue hostValue{};
+    hostValue.kind = hostKindForType(toCode(ParamType::Int));
+    if (context.GetParamValue(kSkinProtectName, time, &hostValue) == 0) skinProtect_ = hostValue.payload.i;
+}
+
+int32_t QORCommonEffect::Render(QORRenderContext* context) {
+    if (!context || !filter_) return kRenderFailed;
+    const Frame in = frameOf(context->GetInput(0));
+    const Frame second = context->GetInputCount() > 1 ? frameOf(context->GetInput(1)) : Frame{};
+    const Frame out = frameOf(context->GetOutput());
+
+    filter_->SetCurrentTime(static_cast<uint32_t>(context->GetCurrentTime()));
+    filter_->SetTotalTime(static_cast<uint32_t>(context->GetTotalTime()));
+    int32_t result = kRenderFailed;
+    try {
+        result = filter_->Transform(out.data, out.width, out.height, out.stride, second.data, second.width,
+                                    second.height, second.stride, in.data, in.width, in.height, in.stride);
+    } catch (...) {
+        // An effect error must reach the host as a failed frame, never as an exception.
+    }
+    return result == 0 ? 0 : kRenderFailed;
+}
+
+}  // namespace tessel::qorCommonFxPlugin

@@ -1,0 +1,44 @@
+#pragma once
+// The effect object the host holds: it moves the host's parameter values into the effect filter
+// and hands the host's image buffers to the filter once per frame.
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/NLEEffectFilter.h"
+#include "framework/NLEFilterInfo.h"
+#include "host/QOREffect.h"
+#include "host/QORRenderContext.h"
+
+namespace tessel::qorCommonFxPlugin {
+
+class QORCommonEffect : public QOREffect {
+public:
+    QORCommonEffect(NLEFilterInfoPtr description, std::shared_ptr<NLEEffectFilter> filter);
+    ~QORCommonEffect() override = default;
+
+    int32_t Reserved1() override { return 0; }
+    int32_t Reserved2() override { return 0; }
+    // Asks the host for every described parameter at the current time and stores the answers in
+    // the filter; parameters the host cannot supply keep their values. Returns 0.
+    int32_t UpdateParameters(QORRenderContext* context) override;
+    // Renders the frame: 0, or 4 when the effect failed (a missing buffer, sizes it refuses, an error).
+    int32_t Render(QORRenderContext* context) override;
+    int32_t Reserved5() override { return 0; }
+    int32_t Reserved6() override { return 0; }
+    void ReleaseAiResources() override {}
+    int32_t Reserved8() override { return 0; }
+    int32_t Reserved9() override { return 0; }
+
+    int32_t skinProtect() const { return skinProtect_; }
+
+private:
+    void transferParameters(QORRenderContext& context, int64_t time);
+    void readSkinProtect(QORRenderContext& context, int64_t time);
+
+    NLEFilterInfoPtr description_;
+    std::shared_ptr<NLEEffectFilter> filter_;
+    int32_t skinProtect_ = 0;
+};
+
+}  // namespace tessel::qorCommonFxPlugin
