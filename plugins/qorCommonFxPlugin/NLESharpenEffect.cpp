@@ -1,0 +1,198 @@
+#include "plugins/qorCommonFxPlugin/NLESharpenEffect.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
+
+#include "framework/EffectParams.h"
+#include "framework/Frame.h"
+#include "framework/copyPlane.h"
+
+using tessel::Frame;
+
+namespace {
+
+constexpr double kIdentityAmount = 1e-7;
+constexpr int kSmallFrameSide = 10;  // frames no larger than this on both sides are copied
+constexpr double kPixelStripeHint = 16;
+constexpr int kBoxCount = 3;
+
+// Calls span(y, x, n) for each run of pixels of the linear index range that lies on one row.
+template <typename Span>
+void forEachRowRun(const cv::Range& range, int cols, Span span) {
+    for (int i = range.start; i < range.end;) {
+        const int y = i / cols;
+        const int x = i % cols;
+        const int n = std::min(cols - x, range.end - i);
+        span(y, x, n);
+        i += n;
+    }
+}
+
+// Integer parts of the studio-range luma terms: 16 + T0[byte 0] + T1[byte 1] + T2[byte 2].
+struct LumaTables {
+    uint8_t t0[256], t1[256], t2[256];
+    LumaTables() {
+        for (int v = 0; v < 256; ++v) {
+            t0[v] = static_cast<uint8_t>(std::floor(0.257 * v));
+            t1[v] = static_cast<uint8_t>(std::floor(0.504 * v));
+            t2[v] = static_cast<uint8_t>(std::floor(0.098 * v));
+        }
+    }
+};
+
+const LumaTables& lumaTables() {
+    static const LumaTables tables;
+    return tables;
+}
+
+void computeLuma(const cv::Mat& in, cv::Mat& luma) {
+    const LumaTables& t = lumaTables();
+    cv::parallel_for_(cv::Range(0, in.rows), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const uint8_t* pixel = in.ptr<uint8_t>(y);
+            uint8_t* target = luma.ptr<uint8_t>(y);
+            for (int x = 0; x < in.cols; ++x, pixel += 4) {
+                target[x] = static_cast<uint8_t>(16 + t.t0[pixel[0]] + t.t1[pixel[1]] + t.t2[pixel[2]]);
+            }
+        }
+    });
+}
+
+// Unsharp mask with a contrast lift about mid-grey, on the luma plane.
+class parallel_for_ImageEnhance : public cv::ParallelLoopBody {
+public:
+    parallel_for_ImageEnhance(const cv::Mat& luma, const cv::Mat& blurred, cv::Mat& enhanced, float strength,
+                              float contrast)
+        : luma_(luma), blurred_(blurred), enhanced_(enhanced), strength_(strength), contrast_(contrast) {}
+
+    void operator()(const cv::Range& range) const override {
+        forEachRowRun(range, luma_.cols, [&](int y, int x0, int n) {
+            const uint8_t* luma = luma_.ptr<uint8_t>(y) + x0;
+            const uint8_t* blurred = blurred_.ptr<uint8_t>(y) + x0;
+            uint8_t* enhanced = enhanced_.ptr<uint8_t>(y) + x0;
+            for (int x = 0; x < n; ++x) enhanced[x] = enhance(luma[x], blurred[x]);
+        });
+    }
+
+private:
+    uint8_t enhance(int luma, int blurred) const {
+        const float v = static_cast<float>(luma - blurred) * strength_ + static_cast<float>(luma) - 128.0f;
+        if (v > 116.0f) return 255;
+        if (v < -116.0f) return 0;
+        return static_cast<uint8_t>(static_cast<int>(v * contrast_ + 128.0f));
+    }
+
+    const cv::Mat& luma_;
+    const cv::Mat& blurred_;
+    cv::Mat& enhanced_;
+    float strength_;
+    float contrast_;
+};
+
+// Adds the luma change, scaled to full range, to the three colour bytes; alpha is kept.
+class parallel_for_yuv2rgb : public cv::ParallelLoopBody {
+public:
+    parallel_for_yuv2rgb(const cv::Mat& in, const cv::Mat& luma, const cv::Mat& enhanced, cv::Mat& out)
+        : in_(in), luma_(luma), enhanced_(enhanced), out_(out) {}
+
+    void operator()(const cv::Range& range) const override {
+        forEachRowRun(range, in_.cols, [&](int y, int x0, int n) {
+            const uint8_t* pixel = in_.ptr<uint8_t>(y) + 4 * x0;
+            const uint8_t* luma = luma_.ptr<uint8_t>(y) + x0;
+            const uint8_t* enhanced = enhanced_.ptr<uint8_t>(y) + x0;
+            uint8_t* target = out_.ptr<uint8_t>(y) + 4 * x0;
+            for (int x = 0; x < n; ++x, pixel += 4, target += 4) {
+                const int change = static_cast<int>(static_cast<float>(enhanced[x] - luma[x]) * 1.164f);
+                target[0] = cv::saturate_cast<uint8_t>(pixel[0] + change);
+                target[1] = cv::saturate_cast<uint8_t>(pixel[1] + change);
+                target[2] = cv::saturate_cast<uint8_t>(pixel[2] + change);
+                target[3] = pixel[3];
+            }
+        });
+    }
+
+private:
+    const cv::Mat& in_;
+    const cv::Mat& luma_;
+    const cv::Mat& enhanced_;
+    cv::Mat& out_;
+};
+
+}  // namespace
+
+int NLESharpenEffect::softenKernelSize(double amount, int width, int height) {
+    const int longerSide = std::max(width, height);
+    // The resolution factor counts whole multiples of 640 pixels.
+    const double size = std::abs(amount / 20) * (longerSide / 640) + 0.5;
+    // A box wider than the frame blurs no further; the bound keeps the conversion defined.
+    return size < longerSide ? static_cast<int>(size) : longerSide;
+}
+
+std::array<int, 3> NLESharpenEffect::softenBoxSizes(int kernelSize) {
+    if (kernelSize == 0) return {1, 1, 1};
+    const float sigma = ((kernelSize - 1) * 0.5f - 1.0f) * 0.3f + 0.8f;
+    const double variance12 = 12.0 * static_cast<double>(sigma) * static_cast<double>(sigma);
+    const double n = kBoxCount;
+    const double ideal = std::sqrt(variance12 / n + 1.0);
+    int lower = static_cast<int>(ideal);  // ideal >= 1, so truncation is the floor
+    if (lower % 2 == 0) --lower;
+    const double wl = lower;
+    const int lowerCount = static_cast<int>((variance12 - n * wl * wl - 4.0 * n * wl - 3.0 * n) / (-4.0 * wl - 4.0));
+    std::array<int, 3> sizes{};
+    for (int i = 0; i < kBoxCount; ++i) sizes[i] = i < lowerCount ? lower : lower + 2;
+    return sizes;
+}
+
+void NLESharpenEffect::soften(const cv::Mat& in, cv::Mat& out) {
+    boxSizes = softenBoxSizes(softenKernelSize(amount, out.cols, out.rows));
+    auto box = [](const cv::Mat& from, cv::Mat& to, int size) {
+        cv::boxFilter(from, to, -1, cv::Size(size, size), cv::Point(-1, -1), true, cv::BORDER_REFLECT_101);
+    };
+    box(in, softenScratch[0], boxSizes[0]);
+    box(softenScratch[0], softenScratch[1], boxSizes[1]);
+    box(softenScratch[1], out, boxSizes[2]);
+}
+
+void NLESharpenEffect::sharpen(const cv::Mat& in, cv::Mat& out) {
+    SharpenState& state = sharpenState;
+    state.strength = static_cast<float>(static_cast<double>(amount) / 50);
+    state.luma.create(in.size(), CV_8UC1);
+    state.enhanced.create(in.size(), CV_8UC1);
+
+    computeLuma(in, state.luma);
+    cv::GaussianBlur(state.luma, state.blurred, cv::Size(0, 0), state.blurSigma, state.blurSigma,
+                     cv::BORDER_REFLECT_101);
+    const cv::Range pixels(0, in.rows * in.cols);
+    cv::parallel_for_(pixels,
+                      parallel_for_ImageEnhance(state.luma, state.blurred, state.enhanced, state.strength,
+                                                state.contrast),
+                      kPixelStripeHint);
+    cv::parallel_for_(pixels, parallel_for_yuv2rgb(in, state.luma, state.enhanced, out), kPixelStripeHint);
+}
+
+int32_t NLESharpenEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                                    uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
+                                    uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
+    const Frame out{dst, dstWidth, dstHeight, dstStride};
+    const Frame in{src, srcWidth, srcHeight, srcStride};
+    if (out.empty() || in.empty()) return 1;
+    tessel::readParams(*this, {{"amount", &amount}});
+    if (!in.sameSize(out)) return 3;
+    if (!in.isValid() || !out.isValid() || !std::isfinite(amount)) return 1;
+
+    const double level = amount;
+    if (std::abs(level) < kIdentityAmount || (in.width <= kSmallFrameSide && in.height <= kSmallFrameSide)) {
+        return tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride) ? 0 : 1;
+    }
+    try {
+        const cv::Mat input = in.mat();
+        cv::Mat output = out.mat();
+        if (level > 0) sharpen(input, output);
+        else soften(input, output);
+    } catch (const cv::Exception&) {
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+
+#include <opencv2/core.hpp>
+
+#include "framework/NLEEffectFilter.h"
+
+// One-parameter sharpen/soften. A positive "amount" sharpens the luma with an unsharp mask and a
+// slight contrast lift and adds the luma change back to the colour channels; a negative "amount"
+// softens the frame with three box blurs approximating a Gaussian whose size grows with the amount
+// and the frame resolution; zero copies the frame.
+class NLESharpenEffect : public tessel::NLEEffectFilter {
+public:
+    explicit NLESharpenEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    ~NLESharpenEffect() override = default;
+
+    // 0 on success; 1 for a missing or unusable buffer or a non-finite amount; 3 when the input and
+    // output sizes differ. Nothing is written unless the result is 0.
+    int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
+                      int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
+                      int32_t srcHeight, int32_t srcStride) override;
+
+    // Widths of the three box blurs that approximate a Gaussian of kernel size `kernelSize`.
+    static std::array<int, 3> softenBoxSizes(int kernelSize);
+    // Kernel size of the soften path for a negative `amount` on a frame of `width` x `height`.
+    static int softenKernelSize(double amount, int width, int height);
+
+private:
+    // Settings of the sharpen path; only the strength follows the amount.
+    struct SharpenState {
+        float strength = 1.0f;  // unsharp-mask gain, amount / 50
+        double blurSigma = 2.0;
+        float contrast = 1.1f;  // gain about mid-grey
+        cv::Mat luma, blurred, enhanced;
+    };
+
+    void sharpen(const cv::Mat& in, cv::Mat& out);
+    void soften(const cv::Mat& in, cv::Mat& out);
+
+    std::array<int, 3> boxSizes{1, 1, 1};
+    float amount = 50.0f;  // "amount", widened to double where it is used
+    SharpenState sharpenState;
+    cv::Mat softenScratch[2];
+};
