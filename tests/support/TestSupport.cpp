@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include <opencv2/imgcodecs.hpp>
@@ -53,6 +56,30 @@ int differingBytes(const cv::Mat& a, const cv::Mat& b) {
     cv::Mat difference;
     cv::compare(a.reshape(1), b.reshape(1), difference, cv::CMP_NE);
     return cv::countNonZero(difference);
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qortest-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempFolder::write(const std::string& relative, const std::string& text) const {
+    const std::filesystem::path file = std::filesystem::path(path_) / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+    return file.string();
+}
+
+std::string TempFolder::folder(const std::string& relative) const {
+    const std::filesystem::path dir = std::filesystem::path(path_) / relative;
+    std::filesystem::create_directories(dir);
+    return dir.string();
 }
 
 }  // namespace qortest

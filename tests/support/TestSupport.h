@@ -49,4 +49,22 @@ cv::Mat noisePicture(int width, int height, uint32_t seed = 1);
 // Number of bytes in which two pictures of equal size and type differ.
 int differingBytes(const cv::Mat& a, const cv::Mat& b);
 
+// A fresh folder below the system's temporary folder, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Writes `text` to `relative` (creating its folders) and returns the full path.
+    std::string write(const std::string& relative, const std::string& text) const;
+    // Creates the folder `relative` and returns its full path.
+    std::string folder(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
 }  // namespace qortest

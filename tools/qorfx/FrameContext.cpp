@@ -1,0 +1,39 @@
+#include "tools/qorfx/FrameContext.h"
+
+#include <cmath>
+
+namespace qorfx {
+
+namespace {
+
+// Integers are taken modulo 2^32, so packed colours such as 0xFFFF0000 pass as their bit pattern.
+int32_t asInt32(double number) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(std::llround(number))));
+}
+
+}  // namespace
+
+QORImageBuffer* FrameContext::GetInput(int32_t index) {
+    if (index < 0 || index >= static_cast<int32_t>(inputs.size())) return nullptr;
+    return inputs[static_cast<std::size_t>(index)];
+}
+
+int32_t FrameContext::GetParamValue(const char* name, int64_t time, QORParamValue* value) {
+    if (!name || !value) return 1;
+    queries.push_back({name, value->kind, time});
+    const auto found = values.find(name);
+    if (found == values.end()) return 1;
+    const HostValue& stored = found->second;
+    auto& payload = value->payload;
+    switch (value->kind) {
+    case 3: payload.i = asInt32(stored.number); return 0;
+    case 5: payload.f = static_cast<float>(stored.number); return 0;
+    case 6: payload.d = stored.number; return 0;
+    case 7: payload.b = stored.number != 0.0 ? 1 : 0; return 0;
+    case 8: payload.text = stored.text.c_str(); return 0;
+    case 9: payload.pointer = static_cast<uint64_t>(stored.number); return 0;
+    default: return 1;
+    }
+}
+
+}  // namespace qorfx
