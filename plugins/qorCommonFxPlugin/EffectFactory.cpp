@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLETransform.h"
 
 namespace tessel::qorCommonFxPlugin {
 
@@ -10,6 +11,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     if (!info) return nullptr;
     switch (info->GetAlgorithmType()) {
     case 9: return std::make_unique<NLEGreenChannelControl>(std::move(info));
+    case 18: return std::make_unique<NLETransform>(std::move(info));
     default: return nullptr;
     }
 }
