@@ -3,6 +3,10 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
+#include "plugins/qorCommonFxPlugin/NLERenderRegion.h"
+#include "plugins/qorCommonFxPlugin/NLERings.h"
+#include "plugins/qorCommonFxPlugin/NLEVideoGenerator.h"
 #include "plugins/qorCommonFxPlugin/NLETransform.h"
 
 namespace tessel::qorCommonFxPlugin {
@@ -12,6 +16,10 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     switch (info->GetAlgorithmType()) {
     case 9: return std::make_unique<NLEGreenChannelControl>(std::move(info));
     case 18: return std::make_unique<NLETransform>(std::move(info));
+    case 19: return std::make_unique<NLERenderRegion>(std::move(info));
+    case 15: return std::make_unique<NLEVideoGenerator>(std::move(info));
+    case 7: return std::make_unique<NLECircleHighlight>(std::move(info));
+    case 14: return std::make_unique<NLERings>(std::move(info));
     default: return nullptr;
     }
 }

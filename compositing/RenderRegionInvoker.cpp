@@ -1,0 +1,57 @@
+#include "compositing/RenderRegionInvoker.h"
+
+#include <algorithm>
+
+namespace imageC {
+namespace {
+
+int32_t clampByte(int32_t value) { return std::clamp(value, 0, 255); }
+
+}  // namespace
+
+parallelRenderRegionInInvoker::parallelRenderRegionInInvoker(cv::Mat* output, uint8_t inverseAlpha, int32_t right,
+                                                             int32_t bottom, int32_t top, int32_t left,
+                                                             int32_t fillBlue, int32_t fillGreen, int32_t fillRed,
+                                                             int32_t fillAlpha)
+    : output_(output), inverseAlpha_(inverseAlpha), right_(right), bottom_(bottom), top_(top), left_(left),
+      fillBlue_(clampByte(fillBlue)), fillGreen_(clampByte(fillGreen)), fillRed_(clampByte(fillRed)),
+      fillAlpha_(clampByte(fillAlpha)), tables_(getBlendTables()) {
+    const int32_t fill[3] = {fillBlue_, fillGreen_, fillRed_};
+    const auto alpha = static_cast<uint8_t>(fillAlpha_);
+    for (int channel = 0; channel < 3; ++channel) {
+        const int tint = tables_->mul(static_cast<uint8_t>(fill[channel]), alpha);
+        for (int value = 0; value < 256; ++value) {
+            const int shaded = tables_->mul(static_cast<uint8_t>(value), inverseAlpha_) + tint;
+            shade_[channel][value] = static_cast<uint8_t>(std::min(shaded, 255));
+        }
+    }
+}
+
+void parallelRenderRegionInInvoker::shadeSpan(uint8_t* pixel, int count) const {
+    for (int i = 0; i < count; ++i, pixel += 4) {
+        const uint8_t alpha = pixel[3];
+        pixel[0] = shade_[0][tables_->mul(pixel[0], alpha)];
+        pixel[1] = shade_[1][tables_->mul(pixel[1], alpha)];
+        pixel[2] = shade_[2][tables_->mul(pixel[2], alpha)];
+        pixel[3] = 255;
+    }
+}
+
+void parallelRenderRegionInInvoker::operator()(const cv::Range& rows) const {
+    const int width = output_->cols;
+    // Columns of the rectangle, clipped to the frame; 64-bit so that extreme edges cannot overflow.
+    const int64_t insideBegin = std::clamp<int64_t>(left_, 0, width);
+    const int64_t insideEnd = std::clamp<int64_t>(static_cast<int64_t>(right_) + 1, 0, width);
+    const bool columnsInside = left_ <= right_ && insideBegin < insideEnd;
+    for (int y = rows.start; y < rows.end; ++y) {
+        uint8_t* row = output_->ptr<uint8_t>(y);
+        if (columnsInside && y >= top_ && y <= bottom_) {
+            shadeSpan(row, static_cast<int>(insideBegin));
+            shadeSpan(row + insideEnd * 4, static_cast<int>(width - insideEnd));
+        } else {
+            shadeSpan(row, width);
+        }
+    }
+}
+
+}  // namespace imageC

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "framework/NLEEffectFilter.h"
+
+// Generates colour inside a matte: one channel of the main input becomes the output's alpha, and
+// the colour is a solid colour or a two-colour gradient at an angle, premultiplied by that alpha.
+class NLEVideoGenerator : public tessel::NLEEffectFilter {
+public:
+    explicit NLEVideoGenerator(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    ~NLEVideoGenerator() override = default;
+
+    int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
+                      int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
+                      int32_t srcHeight, int32_t srcStride) override;
+
+private:
+    int32_t mode = 0;  // 0 solid colour, anything else gradient
+    float theta = 0.0f;  // gradient direction in degrees
+    float r0 = 0.0f, g0 = 0.0f, b0 = 0.0f;  // first colour, 0..1
+    float r1 = 0.0f, g1 = 0.0f, b1 = 0.0f;  // second colour, 0..1
+    int32_t channelChoose = 0;  // matte channel: 0 red, 1 green, 2 blue, 3 alpha
+};
