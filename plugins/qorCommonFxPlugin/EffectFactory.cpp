@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEPixelRotateEffect.h"
 #include "plugins/qorCommonFxPlugin/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/NLERenderRegion.h"
@@ -22,6 +23,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 7: return std::make_unique<NLECircleHighlight>(std::move(info));
     case 14: return std::make_unique<NLERings>(std::move(info));
     case 96: return std::make_unique<NLECompareView>(std::move(info));
+    case 13: return std::make_unique<NLEPixelRotateEffect>(std::move(info));
     default: return nullptr;
     }
 }
