@@ -3,6 +3,8 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEResizeBlur.h"
+#include "plugins/qorCommonFxPlugin/NLESharpenEffect.h"
 #include "plugins/qorCommonFxPlugin/NLEPixelRotateEffect.h"
 #include "plugins/qorCommonFxPlugin/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
@@ -24,6 +26,8 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 14: return std::make_unique<NLERings>(std::move(info));
     case 96: return std::make_unique<NLECompareView>(std::move(info));
     case 13: return std::make_unique<NLEPixelRotateEffect>(std::move(info));
+    case 4: return std::make_unique<NLESharpenEffect>(std::move(info));
+    case 17: return std::make_unique<NLEResizeBlur>(std::move(info));
     default: return nullptr;
     }
 }
