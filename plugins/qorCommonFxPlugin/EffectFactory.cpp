@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEToneMapToSelectColor.h"
 #include "plugins/qorCommonFxPlugin/NLEResizeBlur.h"
 #include "plugins/qorCommonFxPlugin/NLESharpenEffect.h"
 #include "plugins/qorCommonFxPlugin/NLEPixelRotateEffect.h"
@@ -28,6 +29,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 13: return std::make_unique<NLEPixelRotateEffect>(std::move(info));
     case 4: return std::make_unique<NLESharpenEffect>(std::move(info));
     case 17: return std::make_unique<NLEResizeBlur>(std::move(info));
+    case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     default: return nullptr;
     }
 }
