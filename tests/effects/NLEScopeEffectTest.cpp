@@ -1,0 +1,216 @@
+#include "plugins/qorCommonFxPlugin/NLEScopeEffect.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
+#include "support/EffectCalls.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using qortest::PaddedFrame;
+
+constexpr uint8_t kUntouched = 77;
+
+// a * b / 255 rounded to nearest, ties to even.
+int mul(int a, int b) { return static_cast<int>(std::nearbyint(a * b / 255.0)); }
+
+cv::Vec4b opaque(cv::Vec4b pixel) {
+    pixel[3] = 255;
+    return pixel;
+}
+
+// Checks every output pixel against the second input, except where `inside` says the main input
+// was drawn (made opaque over the second input at full opacity in Normal mode).
+template <class Inside>
+void expectFootprint(const cv::Mat& out, const cv::Mat& in, const cv::Mat& second, Inside inside) {
+    int drawn = 0;
+    for (int y = 0; y < out.rows; ++y)
+        for (int x = 0; x < out.cols; ++x) {
+            const bool in_footprint = inside(x, y);
+            drawn += in_footprint;
+            const cv::Vec4b expected = in_footprint ? opaque(in.at<cv::Vec4b>(y, x)) : second.at<cv::Vec4b>(y, x);
+            ASSERT_EQ(out.at<cv::Vec4b>(y, x), expected) << "at " << x << "," << y;
+        }
+    EXPECT_GT(drawn, 0);
+}
+
+class NLEScopeEffectTest : public ::testing::Test {
+protected:
+    explicit NLEScopeEffectTest(const cv::Mat& picture = qortest::samplePicture("chelsea.png", 140))
+        : in(PaddedFrame::from(picture, 8)), second(PaddedFrame::from(qortest::noisePicture(picture.cols, picture.rows, 6), 4)),
+          out(picture.cols, picture.rows, 20), effect(qortest::makeEffect<NLEScopeEffect>()) {
+        out.mat().setTo(cv::Scalar::all(kUntouched));
+    }
+
+    int32_t renderScope() { return qortest::render(*effect, out.frame(), second.frame(), in.frame()); }
+
+    PaddedFrame in, second, out;
+    std::unique_ptr<NLEScopeEffect> effect;
+};
+
+class NLEScopeEffectSmallTest : public NLEScopeEffectTest {
+protected:
+    NLEScopeEffectSmallTest() : NLEScopeEffectTest(qortest::noisePicture(65, 49, 12)) {}
+};
+
+TEST(NLEScopeFootprintTest, DefaultsCoverTheWholeFrameUnchanged) {
+    const ScopeFootprint footprint = scopeFootprint(64, 48, 64, 48, 0.5f, 0.5f, 0.5f, 0.5f, 0.0, 1.0, 1.0);
+    EXPECT_EQ(footprint.output, cv::Rect2d(0, 0, 64, 48));
+    EXPECT_EQ(footprint.box, cv::Rect2d(0, 0, 64, 48));
+    EXPECT_EQ(footprint.bounds, cv::Size(64, 48));
+    EXPECT_EQ(footprint.matrix, cv::Matx23d(1, 0, 0, 0, 1, 0));
+}
+
+// Half size centred on the top-left corner: only the lower-right quarter of the footprint is in
+// the frame, and the input's centre maps to the box centre (16, 12), which is the frame's corner.
+TEST(NLEScopeFootprintTest, HalfScaleInTheCornerKeepsTheVisibleQuarter) {
+    const ScopeFootprint footprint = scopeFootprint(64, 48, 64, 48, 0.5f, 0.5f, 0.0f, 0.0f, 0.0, 0.5, 0.5);
+    EXPECT_EQ(footprint.output, cv::Rect2d(0, 0, 16, 12));
+    EXPECT_EQ(footprint.box, cv::Rect2d(16, 12, 16, 12));
+    EXPECT_EQ(footprint.bounds, cv::Size(32, 24));
+    EXPECT_EQ(footprint.matrix * cv::Vec3d(32, 24, 1), cv::Vec2d(0, 0));
+    EXPECT_EQ(footprint.matrix * cv::Vec3d(0, 0, 1), cv::Vec2d(-16, -12));
+}
+
+TEST(NLEScopeFootprintTest, AQuarterTurnSwapsTheBoundingBox) {
+    const ScopeFootprint footprint = scopeFootprint(64, 48, 64, 48, 0.5f, 0.5f, 0.5f, 0.5f, 90.0, 1.0, 1.0);
+    EXPECT_EQ(footprint.bounds, cv::Size(48, 64));
+    EXPECT_NEAR(footprint.output.x, 8, 1e-9);
+    EXPECT_NEAR(footprint.output.width, 48, 1e-9);
+    EXPECT_EQ(footprint.output.y, 0);
+    EXPECT_EQ(footprint.output.height, 48);
+}
+
+TEST_F(NLEScopeEffectTest, FactoryBuildsItForAlgorithmType99) {
+    auto info = std::make_shared<tessel::NLEFilterInfo>();
+    info->SetAlgorithmType(99);
+    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
+    EXPECT_NE(dynamic_cast<NLEScopeEffect*>(filter.get()), nullptr);
+}
+
+TEST_F(NLEScopeEffectTest, DefaultsShowTheInputMadeOpaque) {
+    qortest::setFloat(*effect, "Alpha", 1.0f);
+    ASSERT_EQ(renderScope(), 0);
+    expectFootprint(out.mat(), in.mat(), second.mat(), [](int, int) { return true; });
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// Without "Alpha" the opacity stays at its initial 100: clamped to opaque, not wrapped to 8 bits.
+TEST_F(NLEScopeEffectTest, AMissingAlphaMeansOpaque) {
+    ASSERT_EQ(renderScope(), 0);
+    expectFootprint(out.mat(), in.mat(), second.mat(), [](int, int) { return true; });
+}
+
+TEST_F(NLEScopeEffectTest, HalfScaleInTheCornerDrawsOnlyTheVisibleQuarter) {
+    qortest::setFloat(*effect, "Alpha", 1.0f);
+    qortest::setFloat(*effect, "Scale_x", 0.5f);
+    qortest::setFloat(*effect, "Scale_y", 0.5f);
+    qortest::setFloat(*effect, "Position_x", 0.0f);
+    qortest::setFloat(*effect, "Position_y", 0.0f);
+    ASSERT_EQ(renderScope(), 0);
+    // 451 x 300: a quarter of the frame is 112.75 x 75 pixels.
+    expectFootprint(out.mat(), in.mat(), second.mat(), [](int x, int y) { return x <= 112 && y < 75; });
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// Centred at half scale on an odd frame (65 x 49) the integer rectangle is 16..48 x 12..36 with its
+// right and bottom edges included; those edge pixels still map inside the frame.
+TEST_F(NLEScopeEffectSmallTest, TheRectangleIncludesItsRightAndBottomEdges) {
+    qortest::setFloat(*effect, "Scale_x", 0.5f);
+    qortest::setFloat(*effect, "Scale_y", 0.5f);
+    ASSERT_EQ(renderScope(), 0);
+    expectFootprint(out.mat(), in.mat(), second.mat(),
+                    [](int x, int y) { return 16 <= x && x <= 48 && 12 <= y && y <= 36; });
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// A turned, off-centre footprint against a direct geometric statement: a pixel is drawn when,
+// turned back about the placed centre, it lies inside the scaled frame. Pixels within 1.5 of the
+// footprint's edge are skipped: the rectangle is rounded to whole pixels.
+TEST_F(NLEScopeEffectTest, RotationTurnsTheFootprintClockwise) {
+    const float scale = 0.6f, rotation = 30.0f, positionX = 0.4f, positionY = 0.55f;
+    qortest::setFloat(*effect, "Scale_x", scale);
+    qortest::setFloat(*effect, "Scale_y", scale);
+    qortest::setFloat(*effect, "Rotation", rotation);
+    qortest::setFloat(*effect, "Position_x", positionX);
+    qortest::setFloat(*effect, "Position_y", positionY);
+    ASSERT_EQ(renderScope(), 0);
+
+    const cv::Mat result = out.mat(), picture = in.mat(), under = second.mat();
+    const double angle = rotation * M_PI / 180, c = std::cos(angle), s = std::sin(angle);
+    const double halfWidth = scale * picture.cols / 2.0, halfHeight = scale * picture.rows / 2.0;
+    const double cx = positionX * picture.cols, cy = positionY * picture.rows;
+    int inside = 0, outside = 0;
+    for (int y = 0; y < result.rows; ++y)
+        for (int x = 0; x < result.cols; ++x) {
+            // Clockwise as displayed (rows run down) is the usual rotation matrix; undo it.
+            const double dx = x - cx, dy = y - cy;
+            const double u = c * dx + s * dy, v = -s * dx + c * dy;
+            const double margin = std::min(halfWidth - std::abs(u), halfHeight - std::abs(v));
+            if (std::abs(margin) < 1.5) continue;
+            const bool drawn = margin > 0;
+            (drawn ? inside : outside)++;
+            const cv::Vec4b expected = drawn ? opaque(picture.at<cv::Vec4b>(y, x)) : under.at<cv::Vec4b>(y, x);
+            ASSERT_EQ(result.at<cv::Vec4b>(y, x), expected) << "at " << x << "," << y;
+        }
+    EXPECT_GT(inside, 10000);
+    EXPECT_GT(outside, 10000);
+}
+
+TEST_F(NLEScopeEffectSmallTest, PartialOpacityCrossFadesInNormalMode) {
+    qortest::setFloat(*effect, "Alpha", 0.5f);  // strength 127
+    ASSERT_EQ(renderScope(), 0);
+    const int k = 127;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const cv::Vec4b s = in.mat().at<cv::Vec4b>(y, x), d = second.mat().at<cv::Vec4b>(y, x);
+            const cv::Vec4b o = out.mat().at<cv::Vec4b>(y, x);
+            for (int ch = 0; ch < 3; ++ch)
+                ASSERT_EQ(o[ch], std::min(255, mul(d[ch], 255 - k) + mul(s[ch], k))) << x << "," << y;
+            ASSERT_EQ(o[3], std::min(255, mul(d[3], 255 - k) + k)) << x << "," << y;
+        }
+}
+
+TEST_F(NLEScopeEffectSmallTest, MultiplyModeMultipliesColoursAndMakesTheFootprintOpaque) {
+    qortest::setFloat(*effect, "Alpha", 1.0f);
+    qortest::setInt(*effect, "BlendMode", 2);
+    ASSERT_EQ(renderScope(), 0);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const cv::Vec4b s = in.mat().at<cv::Vec4b>(y, x), d = second.mat().at<cv::Vec4b>(y, x);
+            const cv::Vec4b o = out.mat().at<cv::Vec4b>(y, x);
+            for (int ch = 0; ch < 3; ++ch) ASSERT_EQ(o[ch], mul(d[ch], s[ch])) << x << "," << y;
+            ASSERT_EQ(o[3], 255);
+        }
+}
+
+TEST_F(NLEScopeEffectSmallTest, ALargerSecondInputIsReadOnlyWhereTheOutputLies) {
+    PaddedFrame wide = PaddedFrame::from(qortest::noisePicture(80, 60, 13));
+    qortest::setFloat(*effect, "Position_x", 2.0f);  // footprint entirely outside
+    ASSERT_EQ(qortest::render(*effect, out.frame(), wide.frame(), in.frame()), 0);
+    EXPECT_EQ(qortest::differingBytes(out.mat(), wide.mat()(cv::Rect(0, 0, 65, 49))), 0);
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+TEST_F(NLEScopeEffectSmallTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
+    const std::vector<uint8_t> unchanged = out.bytes();
+    const tessel::Frame o = out.frame(), s = second.frame(), i = in.frame();
+    PaddedFrame larger = PaddedFrame::from(qortest::noisePicture(66, 49, 3));
+
+    EXPECT_EQ(qortest::render(*effect, {nullptr, o.width, o.height, o.stride}, s, i), 1);
+    EXPECT_EQ(qortest::render(*effect, o, {nullptr, s.width, s.height, s.stride}, i), 1);
+    EXPECT_EQ(qortest::render(*effect, o, s, {nullptr, i.width, i.height, i.stride}), 1);
+    EXPECT_EQ(qortest::render(*effect, o, s, larger.frame()), 1);  // input of another size
+    EXPECT_EQ(qortest::render(*effect, o, s, {i.data, i.width, i.height - 1, i.stride}), 1);
+    EXPECT_EQ(qortest::render(*effect, o, {s.data, s.width, s.height - 1, s.stride}, i), 1);
+    EXPECT_EQ(qortest::render(*effect, o, {s.data, s.width - 1, s.height, s.stride}, i), 1);
+    EXPECT_EQ(qortest::render(*effect, o, {s.data, s.width, s.height, s.width * 4 - 4}, i), 1);
+    EXPECT_EQ(qortest::render(*effect, {o.data, o.width, o.height, 0}, s, {i.data, i.width, i.height, 0}), 1);
+    EXPECT_EQ(qortest::render(*effect, {o.data, 0, 0, o.stride}, s, {i.data, 0, 0, i.stride}), 1);
+    EXPECT_EQ(out.bytes(), unchanged);
+}
+
+}  // namespace

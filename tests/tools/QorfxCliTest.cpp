@@ -1,0 +1,97 @@
+// qorfx as a user meets it: the real program, its messages and its exit codes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+struct CommandResult {
+    int exitCode;
+    std::string output;  // stdout and stderr together
+};
+
+CommandResult qorfx(const std::string& arguments) {
+    const std::string command = std::string(QORFX_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return {-1, "cannot start qorfx"};
+    std::string output;
+    std::array<char, 4096> buffer{};
+    while (const std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::string example(const std::string& name) { return std::string(QOR_SOURCE_DIR) + "/examples/" + name; }
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(QorfxList, ShowsEveryEffectOfTheBundledPack) {
+    const CommandResult run = qorfx("list");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    int lines = 0;
+    for (char c : run.output) lines += c == '\n';
+    EXPECT_EQ(lines, 27) << "a heading and 26 effects:\n" << run.output;
+    EXPECT_TRUE(contains(run.output, "BED49B76-3BBB-46E6-8030-F00EAC42BF71"));
+    EXPECT_TRUE(contains(run.output, "0x1022"));
+}
+
+TEST(QorfxDescribe, FindsEffectsByGuidNameOrFolderInAnyCase) {
+    for (const char* query : {"BED49B76-3BBB-46E6-8030-F00EAC42BF71", "bed49b76-3bbb-46e6-8030-f00eac42bf71",
+                              "\"green channel matte\"", "GREENCHANNELCONTROL"}) {
+        const CommandResult run = qorfx(std::string("describe ") + query);
+        EXPECT_EQ(run.exitCode, 0) << query << "\n" << run.output;
+        EXPECT_TRUE(contains(run.output, "Green Channel Matte")) << run.output;
+    }
+    const CommandResult sharpen = qorfx("describe Sharpen");
+    EXPECT_TRUE(contains(sharpen.output, "amount")) << sharpen.output;
+}
+
+TEST(QorfxApply, RendersTheGreenChannelMatteWithAlphaKept) {
+    qortest::TempFolder temp;
+    const std::string output = temp.path() + "/matte.png";
+    const CommandResult run = qorfx("apply GreenChannelControl " + example("astronaut.png") + " " + output + " --second " +
+                          example("rocket.jpg"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const cv::Mat picture = cv::imread(output, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(picture.type(), CV_8UC4);
+    EXPECT_EQ(picture.size(), cv::Size(512, 512));
+}
+
+TEST(QorfxApply, ErrorsSayWhatWasWrongAndLeaveNoFile) {
+    qortest::TempFolder temp;
+    const std::string output = temp.path() + "/out.png";
+    const std::string input = example("astronaut.png");
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"apply GrenChannelControl " + input + " " + output, "did you mean GreenChannelControl"},
+        {"apply Sharpen " + input + " " + output + " -p radius=3", "its parameters are: amount"},
+        {"apply Sharpen " + input + " " + output + " -p amount=lots", "expected a number in -100..100"},
+        {"apply Sharpen " + input + " " + output + " -p amount", "must be written NAME=VALUE"},
+        {"apply Sharpen " + temp.path() + "/missing.png " + output, "missing.png: no such file"},
+        {"apply Sharpen " + input + " " + temp.path() + "/out.xyz", "use a .png"},
+        {"apply GreenChannelControl " + input + " " + output, "failed to render (Render returned 4)"},
+        {"apply \"Reserved Effect 88\" " + input + " " + output, "no effect class"},
+        {"--effects " + temp.path() + " list", "found no effects"},
+        {"--module " + temp.path() + "/nothing.qor list", "cannot find the effect module"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult run = qorfx(c.arguments);
+        EXPECT_NE(run.exitCode, 0) << c.arguments;
+        EXPECT_TRUE(contains(run.output, c.message)) << c.arguments << "\n" << run.output;
+        EXPECT_FALSE(std::filesystem::exists(output)) << c.arguments;
+    }
+}
