@@ -339,3 +339,33 @@ TEST(ModuleFrames, RendersThroughTheHostsBuffersAndReportsFailuresAsFour) {
     cv::split(picture, source);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(cv::countNonZero(planes[c] != source[c]), 0);
 }
+
+TEST(ModuleFrames, ValuesOfAnUnexpectedKindAreSkipped) {
+    // A host that answers every question but stamps a kind the module cannot convert.
+    struct OddKindContext : qorfx::FrameContext {
+        int32_t GetParamValue(const char* name, int64_t time, QORParamValue* value) override {
+            qorfx::FrameContext::GetParamValue(name, time, value);
+            value->kind = 11;
+            value->payload.f = -100.0f;
+            return 0;
+        }
+    };
+    LoadedModule module(bundledEffectRoot());
+    module.startAndRegister();
+    const cv::Mat picture = samplePicture("coffee.png", 220);
+
+    auto render = [&](qorfx::FrameContext& context) {
+        qorfx::EffectHandle effect = module.host().create(kSharpenGuid, 0);
+        qorfx::MatImageBuffer input(picture.clone());
+        qorfx::MatImageBuffer output(cv::Mat::zeros(picture.size(), CV_8UC4));
+        context.inputs = {&input};
+        context.output = &output;
+        effect->UpdateParameters(&context);
+        EXPECT_EQ(effect->Render(&context), 0);
+        return output.picture().clone();
+    };
+    qorfx::FrameContext silent;
+    OddKindContext odd;
+    odd.values["amount"] = qorfx::HostValue::ofNumber(-100.0);
+    EXPECT_EQ(differingBytes(render(silent), render(odd)), 0) << "the effect kept its own amount";
+}
