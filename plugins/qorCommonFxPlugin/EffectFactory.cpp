@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/NLEToneMapToSelectColor.h"
 #include "plugins/qorCommonFxPlugin/NLEResizeBlur.h"
 #include "plugins/qorCommonFxPlugin/NLESharpenEffect.h"
@@ -30,6 +31,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 4: return std::make_unique<NLESharpenEffect>(std::move(info));
     case 17: return std::make_unique<NLEResizeBlur>(std::move(info));
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
+    case 5: return std::make_unique<NLEBoarder>(std::move(info));
     default: return nullptr;
     }
 }
