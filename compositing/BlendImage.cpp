@@ -1,0 +1,130 @@
+#include "compositing/BlendImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "compositing/BlendInvokers.h"
+#include "compositing/BlendRules.h"
+#include "compositing/BlendTables.h"
+
+namespace imageC {
+namespace {
+
+enum class Kernel { Normal, Table, HollowIn, HollowOut, TextBgHollowIn, Replace };
+
+struct ModeRule {
+    Kernel kernel;
+    int table;  // BlendTables index, for Kernel::Table
+};
+
+constexpr int kNoTable = -1;
+
+// Indexed by mode number; numbers past the end are Normal.
+constexpr ModeRule kModeRules[] = {
+    /*  0 Normal         */ {Kernel::Normal, kNoTable},
+    /*  1 Darken         */ {Kernel::Table, BlendTables::Darken},
+    /*  2 Multiply       */ {Kernel::Table, BlendTables::Multiply},
+    /*  3 ColorBurn      */ {Kernel::Table, BlendTables::ColorBurn},
+    /*  4 LinearBurn     */ {Kernel::Table, BlendTables::LinearBurn},
+    /*  5 Screen         */ {Kernel::Table, BlendTables::Screen},
+    /*  6 ColorDodge     */ {Kernel::Table, BlendTables::ColorDodge},
+    /*  7 LinearDodge    */ {Kernel::Table, BlendTables::LinearDodge},
+    /*  8 Overlay        */ {Kernel::Table, BlendTables::Overlay},
+    /*  9 SoftLight      */ {Kernel::Table, BlendTables::SoftLight},
+    /* 10 HardLight      */ {Kernel::Table, BlendTables::HardLight},
+    /* 11 VividLight     */ {Kernel::Table, BlendTables::VividLight},
+    /* 12 LinearLight    */ {Kernel::Table, BlendTables::LinearLight},
+    /* 13 PinLight       */ {Kernel::Table, BlendTables::PinLight},
+    /* 14 HardMix        */ {Kernel::Table, BlendTables::HardMix},
+    /* 15 Difference     */ {Kernel::Table, BlendTables::Difference},
+    /* 16 Exclusion      */ {Kernel::Table, BlendTables::Exclusion},
+    /* 17 Lighten        */ {Kernel::Table, BlendTables::Lighten},
+    /* 18 Normal         */ {Kernel::Normal, kNoTable},
+    /* 19 HollowIn       */ {Kernel::HollowIn, kNoTable},
+    /* 20 HollowOut      */ {Kernel::HollowOut, kNoTable},
+    /* 21 TextBgHollowIn */ {Kernel::TextBgHollowIn, kNoTable},
+    /* 22 Replace        */ {Kernel::Replace, kNoTable},
+    /* 23 Add            */ {Kernel::Table, BlendTables::Add},
+};
+
+ModeRule modeRule(uint32_t mode) {
+    return mode < std::size(kModeRules) ? kModeRules[mode] : ModeRule{Kernel::Normal, kNoTable};
+}
+
+// The hollow kernels always cut the image into this many bands.
+constexpr int kHollowStripes = 8;
+
+void runStripes(const cv::ParallelLoopBody& body, int stripes) {
+    cv::parallel_for_(cv::Range(0, stripes), body, cv::getNumThreads());
+}
+
+bool blendable(const cv::Mat& src, const cv::Mat& dst) {
+    return !src.empty() && !dst.empty() && src.type() == CV_8UC4 && dst.type() == CV_8UC4 &&
+           src.size() == dst.size();
+}
+
+// True when the pixels of the two matrices share memory.
+bool overlaps(const cv::Mat& a, const cv::Mat& b) {
+    const auto end = [](const cv::Mat& m) { return m.ptr<uint8_t>(m.rows - 1) + m.cols * m.elemSize(); };
+    return a.data < end(b) && b.data < end(a);
+}
+
+}  // namespace
+
+void blendAdobe(const cv::Mat& src, cv::Mat& dst, const uint8_t* table, uint8_t strength, int stripes) {
+    runStripes(parallelBlendAdobeInvoker(&dst, &src, strength, table, stripes), stripes);
+}
+
+void blendNormal(const cv::Mat& src, cv::Mat& dst, uint8_t strength, bool premultiplied, int stripes) {
+    if (premultiplied) {
+        runStripes(parallelBlendNormalRRPreAlphaInvoker(&dst, &src, strength, stripes), stripes);
+    } else {
+        runStripes(parallelBlendNormalRRStrenAlphaInvoker(&dst, &src, strength, stripes), stripes);
+    }
+}
+
+bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, bool premultiplied, int stripes) {
+    if (!blendable(src, dst)) return false;
+    // Stripes read the source while others write the destination: a source sharing the
+    // destination's memory is blended from a copy.
+    if (overlaps(src, dst)) return blendImage(src.clone(), dst, mode, strength, premultiplied, stripes);
+    const uint8_t k = static_cast<uint8_t>(strength);
+    stripes = std::max(stripes, 1);
+    const ModeRule rule = modeRule(mode);
+    switch (rule.kernel) {
+    case Kernel::Table: blendAdobe(src, dst, getBlendTables()->table(rule.table), k, stripes); break;
+    case Kernel::HollowIn: runStripes(parallelHollowinInvoker(&dst, &src, kHollowStripes), kHollowStripes); break;
+    case Kernel::HollowOut: runStripes(parallelHollowOutInvoker(&dst, &src, kHollowStripes), kHollowStripes); break;
+    case Kernel::TextBgHollowIn:
+        runStripes(parallelTextBgHollowInInvoker(&dst, &src, kHollowStripes), kHollowStripes);
+        break;
+    case Kernel::Replace: src.copyTo(dst); break;
+    case Kernel::Normal: blendNormal(src, dst, k, premultiplied, stripes); break;
+    }
+    return true;
+}
+
+void blendPixel(const uint8_t* src, uint8_t* dst, uint32_t mode, int32_t strength, bool premultiplied) {
+    const uint8_t k = static_cast<uint8_t>(std::clamp(strength, 0, 255));
+    const ModeRule rule = modeRule(mode);
+    switch (rule.kernel) {
+    case Kernel::Table: rules::ModeTableCoverage{getBlendTables()->table(rule.table), k}(src, dst); break;
+    case Kernel::HollowIn: rules::HollowIn{}(src, dst); break;
+    case Kernel::HollowOut: rules::HollowOut{}(src, dst); break;
+    case Kernel::TextBgHollowIn: rules::TextBgHollowIn{}(src, dst); break;
+    case Kernel::Replace: std::memcpy(dst, src, 4); break;
+    case Kernel::Normal:
+        // Only mode 0 blends; 18 and the numbers past the table leave the pixel as it is.
+        if (mode != 0) break;
+        if (premultiplied) {
+            rules::NormalPremultiplied{k}(src, dst);
+        } else {
+            // mul(S.a, 255) is S.a, so full strength needs no case of its own here.
+            rules::NormalStraight{k}(src, dst);
+        }
+        break;
+    }
+}
+
+}  // namespace imageC

@@ -1,0 +1,202 @@
+#pragma once
+// The per-pixel rules of the compositing kernels, shared by the row-parallel loop bodies and the
+// single-pixel blend. Each rule modifies the destination pixel D in place from the source pixel S
+// (4 bytes each: channels 0-2 colour, 3 alpha). operator() handles one pixel and is the reference;
+// fourPixels() handles four adjacent pixels in 16-bit lanes with the same arithmetic, and the tests
+// compare the two byte for byte. Rules are written without branches: where a pixel is to stay as it
+// is, either the formula gives D back by itself (weight 0) or a select keeps it.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "compositing/ByteArithmetic.h"
+
+namespace imageC::rules {
+
+// Applies `blend(sourceLanes, destinationLanes) -> destinationLanes` to four pixels.
+template <class Blend>
+void blendFourPixels(const uint8_t* s, uint8_t* d, const Blend& blend) {
+    const FourPixels source = loadFourPixels(s);
+    FourPixels target = loadFourPixels(d);
+    target.first = blend(source.first, target.first);
+    target.second = blend(source.second, target.second);
+    storeFourPixels(d, target);
+}
+
+// A blend-mode table applied to all four channels, alpha included, weighted by mul(S.a, strength).
+// A transparent source gives weight 0 and so leaves D as it is.
+struct ModeTable {
+    const uint8_t* table;
+    uint8_t strength;
+
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        uint8_t looked[4];
+        for (int c = 0; c < 4; ++c) looked[c] = table[d[c] * 256 + s[c]];
+        mix(s, looked, d);
+    }
+
+    // D from the looked-up table values of its four channels.
+    void mix(const uint8_t* s, const uint8_t* looked, uint8_t* d) const {
+        const uint8_t alpha = mul255(s[3], strength);
+        const uint8_t beta = static_cast<uint8_t>(255 - alpha);
+        for (int c = 0; c < 4; ++c) d[c] = static_cast<uint8_t>(mul255(looked[c], alpha) + mul255(d[c], beta));
+    }
+
+    void mixFourPixels(const uint8_t* s, const uint8_t* looked, uint8_t* d) const {
+        const FourPixels source = loadFourPixels(s);
+        const FourPixels modeValues = loadFourPixels(looked);
+        FourPixels target = loadFourPixels(d);
+        const PixelLanes k = cv::v_setall_u16(strength);
+        const auto blend = [&](const PixelLanes& src, const PixelLanes& modeValue, const PixelLanes& dst) {
+            const PixelLanes alpha = mul255(broadcastAlpha(src), k);
+            return mul255(modeValue, alpha) + mul255(dst, cv::v_setall_u16(255) - alpha);
+        };
+        target.first = blend(source.first, modeValues.first, target.first);
+        target.second = blend(source.second, modeValues.second, target.second);
+        storeFourPixels(d, target);
+    }
+};
+
+// Normal over a premultiplied source; a transparent source pixel leaves D as it is. Saturates
+// because a source colour above its alpha (not truly premultiplied) could otherwise wrap. The alpha
+// channel's share mul(S.a, strength) is the colour formula's mul(S.c, strength) at c = 3, so one
+// formula serves all four channels.
+struct NormalPremultiplied {
+    uint8_t strength;
+
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        if (s[3] == 0) return;
+        const uint8_t beta = static_cast<uint8_t>(255 - mul255(s[3], strength));
+        for (int c = 0; c < 4; ++c) d[c] = static_cast<uint8_t>(std::min(255, mul255(d[c], beta) + mul255(s[c], strength)));
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        const PixelLanes k = cv::v_setall_u16(strength);
+        const PixelLanes full = cv::v_setall_u16(255);
+        blendFourPixels(s, d, [&](const PixelLanes& src, const PixelLanes& dst) {
+            const PixelLanes alpha = broadcastAlpha(src);
+            const PixelLanes beta = full - mul255(alpha, k);
+            const PixelLanes blended = cv::v_min(mul255(dst, beta) + mul255(src, k), full);
+            return cv::v_select(alpha == cv::v_setzero_u16(), dst, blended);
+        });
+    }
+};
+
+// Normal over a straight source at reduced strength. The alpha channel is the union of the weight
+// with D.a, which is the interpolation from D.a towards 255, so all four channels interpolate.
+// Weight 0 interpolates to D itself: transparent pixels stay as they are.
+struct NormalStraight {
+    uint8_t strength;
+
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        const uint8_t alpha = mul255(s[3], strength);
+        for (int c = 0; c < 3; ++c) d[c] = lerp255(s[c], d[c], alpha);
+        d[3] = unite255(alpha, d[3]);
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        const PixelLanes k = cv::v_setall_u16(strength);
+        blendFourPixels(s, d, [&](const PixelLanes& src, const PixelLanes& dst) {
+            return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
+        });
+    }
+};
+
+// Normal over a straight source at full strength: the destination colour is first premultiplied by
+// its own alpha, on every pixel, transparent source or not.
+struct NormalStraightFull {
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        for (int c = 0; c < 3; ++c) d[c] = lerp255(s[c], mul255(d[c], d[3]), s[3]);
+        d[3] = unite255(s[3], d[3]);
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        blendFourPixels(s, d, [](const PixelLanes& src, const PixelLanes& dst) {
+            // Multiplying the alpha lane by 255 keeps it.
+            const PixelLanes premultiplied = mul255(dst, broadcastAlpha(dst) | opaqueAlphaLanes());
+            return lerp255(src | opaqueAlphaLanes(), premultiplied, broadcastAlpha(src));
+        });
+    }
+};
+
+// The destination survives only where the source is opaque.
+struct HollowIn {
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        for (int c = 0; c < 4; ++c) d[c] = mul255(d[c], s[3]);
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        blendFourPixels(s, d, [](const PixelLanes& src, const PixelLanes& dst) { return mul255(dst, broadcastAlpha(src)); });
+    }
+};
+
+// The destination is cut away where the source is opaque; where the destination is fully
+// transparent the source shows instead.
+struct HollowOut {
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        const bool clear = d[3] == 0;
+        const uint8_t keep = static_cast<uint8_t>(255 - s[3]);
+        for (int c = 0; c < 4; ++c) d[c] = clear ? s[c] : mul255(d[c], keep);
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        blendFourPixels(s, d, [](const PixelLanes& src, const PixelLanes& dst) {
+            const PixelLanes cut = mul255(dst, cv::v_setall_u16(255) - broadcastAlpha(src));
+            return cv::v_select(broadcastAlpha(dst) == cv::v_setzero_u16(), src, cut);
+        });
+    }
+};
+
+// The source, premultiplied by the destination's alpha, replaces the destination.
+struct TextBgHollowIn {
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        const uint8_t coverage = d[3];
+        for (int c = 0; c < 4; ++c) d[c] = mul255(s[c], coverage);
+    }
+
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        blendFourPixels(s, d, [](const PixelLanes& src, const PixelLanes& dst) { return mul255(src, broadcastAlpha(dst)); });
+    }
+};
+
+// The single-pixel form of a mode table: colour through the table, alpha as plain coverage.
+struct ModeTableCoverage {
+    const uint8_t* table;
+    uint8_t strength;
+
+    void operator()(const uint8_t* s, uint8_t* d) const {
+        if (s[3] == 0) return;
+        const uint8_t alpha = mul255(s[3], strength);
+        const uint8_t beta = static_cast<uint8_t>(255 - alpha);
+        for (int c = 0; c < 3; ++c) {
+            d[c] = static_cast<uint8_t>(std::min(255, mul255(table[d[c] * 256 + s[c]], alpha) + mul255(d[c], beta)));
+        }
+        d[3] = static_cast<uint8_t>(std::min(255, mul255(d[3], beta) + alpha));
+    }
+};
+
+// One row of `cols` pixels: four at a time, then the rest one by one.
+template <class Rule>
+void blendRow(const Rule& rule, const uint8_t* s, uint8_t* d, int cols) {
+    int x = 0;
+    for (; x + 4 <= cols; x += 4) rule.fourPixels(s + 4 * x, d + 4 * x);
+    for (; x < cols; ++x) rule(s + 4 * x, d + 4 * x);
+}
+
+// The table rule looks a whole chunk of pixels up before blending it: vector loads of bytes just
+// written one by one would stall on store forwarding, while a chunk written earlier is read freely.
+inline void blendRow(const ModeTable& rule, const uint8_t* s, uint8_t* d, int cols) {
+    constexpr int kChunk = 256;
+    alignas(16) uint8_t looked[4 * kChunk];
+    for (int start = 0; start < cols; start += kChunk) {
+        const int count = std::min(kChunk, cols - start);
+        const uint8_t* sc = s + 4 * start;
+        uint8_t* dc = d + 4 * start;
+        for (int i = 0; i < 4 * count; ++i) looked[i] = rule.table[dc[i] * 256 + sc[i]];
+        int x = 0;
+        for (; x + 4 <= count; x += 4) rule.mixFourPixels(sc + 4 * x, looked + 4 * x, dc + 4 * x);
+        for (; x < count; ++x) rule.mix(sc + 4 * x, looked + 4 * x, dc + 4 * x);
+    }
+}
+
+}  // namespace imageC::rules
