@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEScopeEffect.h"
 #include "plugins/qorCommonFxPlugin/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/NLEToneMapToSelectColor.h"
 #include "plugins/qorCommonFxPlugin/NLEResizeBlur.h"
@@ -32,6 +33,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 17: return std::make_unique<NLEResizeBlur>(std::move(info));
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     case 5: return std::make_unique<NLEBoarder>(std::move(info));
+    case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
     default: return nullptr;
     }
 }
