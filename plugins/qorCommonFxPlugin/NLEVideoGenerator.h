@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "framework/NLEEffectFilter.h"
 
@@ -15,10 +16,34 @@ public:
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
 
+    // Colour bytes in BGRA channel order.
+    struct ColourBytes {
+        uint8_t channel[3];
+        bool operator==(const ColourBytes& other) const;
+    };
+
+    // The gradient colour of every pixel for one angle, colour pair and frame size. It depends on
+    // nothing else, so it is kept between frames and rebuilt only when one of those changes.
+    struct Gradient {
+        float theta = 0.0f;
+        ColourBytes first{};
+        ColourBytes second{};
+        int width = 0;
+        int height = 0;
+        std::vector<uint8_t> planes;  // blue, green and red planes of width x height bytes each
+
+        bool matches(float angle, const ColourBytes& from, const ColourBytes& to, int columns, int rows) const;
+        uint8_t* plane(int channel) { return planes.data() + planeOffset(channel); }
+        const uint8_t* plane(int channel) const { return planes.data() + planeOffset(channel); }
+        std::size_t planeOffset(int channel) const { return static_cast<std::size_t>(channel) * width * height; }
+    };
+
 private:
     int32_t mode = 0;  // 0 solid colour, anything else gradient
     float theta = 0.0f;  // gradient direction in degrees
     float r0 = 0.0f, g0 = 0.0f, b0 = 0.0f;  // first colour, 0..1
     float r1 = 0.0f, g1 = 0.0f, b1 = 0.0f;  // second colour, 0..1
     int32_t channelChoose = 0;  // matte channel: 0 red, 1 green, 2 blue, 3 alpha
+
+    Gradient gradient_;
 };

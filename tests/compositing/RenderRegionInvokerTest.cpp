@@ -1,5 +1,6 @@
 #include "compositing/RenderRegionInvoker.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -37,8 +38,9 @@ cv::Mat shadedReference(const cv::Mat& picture, int left, int top, int right, in
 
 void shade(PaddedFrame& frame, int left, int top, int right, int bottom, const Shade& shade) {
     cv::Mat output = frame.mat();
-    const imageC::parallelRenderRegionInInvoker invoker(&output, static_cast<uint8_t>(255 - shade.alpha), right, bottom,
-                                                        top, left, shade.blue, shade.green, shade.red, shade.alpha);
+    const auto inverse = static_cast<uint8_t>(255 - std::clamp(shade.alpha, 0, 255));
+    const imageC::parallelRenderRegionInInvoker invoker(&output, inverse, right, bottom, top, left, shade.blue,
+                                                        shade.green, shade.red, shade.alpha);
     cv::parallel_for_(cv::Range(0, output.rows), invoker, 4);
 }
 

@@ -1,0 +1,142 @@
+// Throughput of the overlay and generator effects (render region, video generator, circle
+// highlight, click rings) through their Transform, beside a plain frame copy of the same size.
+// The cursor overlays copy the frame and then visit only the box around the mouse, so their cost
+// over the copy follows the box, not the frame.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "framework/NLEFilterInfo.h"
+#include "framework/ParamValue.h"
+#include "framework/copyPlane.h"
+#include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
+#include "plugins/qorCommonFxPlugin/NLERenderRegion.h"
+#include "plugins/qorCommonFxPlugin/NLERings.h"
+#include "plugins/qorCommonFxPlugin/NLEVideoGenerator.h"
+
+namespace {
+
+using tessel::ParamType;
+using tessel::ParamValue;
+
+cv::Mat noise(int width, int height, uint64_t seed) {
+    cv::Mat picture(height, width, CV_8UC4);
+    cv::RNG rng(seed);
+    rng.fill(picture, cv::RNG::UNIFORM, 0, 256);
+    return picture;
+}
+
+template <typename Effect>
+std::unique_ptr<Effect> makeEffect(const std::vector<std::pair<const char*, int32_t>>& ints,
+                                   const std::vector<std::pair<const char*, float>>& floats) {
+    auto effect = std::make_unique<Effect>(std::make_shared<tessel::NLEFilterInfo>());
+    for (const auto& [name, value] : ints) effect->SetParameter(name, toCode(ParamType::Int), ParamValue::ofInt(value));
+    for (const auto& [name, value] : floats) {
+        effect->SetParameter(name, toCode(ParamType::Float), ParamValue::ofFloat(value));
+    }
+    return effect;
+}
+
+void renderFrames(benchmark::State& state, tessel::NLEEffectFilter& effect) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    cv::Mat src = noise(width, height, 1);
+    cv::Mat dst(height, width, CV_8UC4);
+    const auto stride = static_cast<int32_t>(src.step);
+    for (auto _ : state) {
+        const int32_t result = effect.Transform(dst.data, width, height, stride, nullptr, 0, 0, 0, src.data, width,
+                                                height, stride);
+        benchmark::DoNotOptimize(result);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+
+void FrameCopy(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    const cv::Mat src = noise(width, height, 1);
+    cv::Mat dst(height, width, CV_8UC4);
+    const auto stride = static_cast<int32_t>(src.step);
+    for (auto _ : state) {
+        tessel::copyPlane(src.data, dst.data, width, height, stride, stride);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+
+void RenderRegion(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto effect = makeEffect<NLERenderRegion>(
+        {{"fLeft", width / 4}, {"fTop", height / 4}, {"editViewsWidth", width / 2}, {"editViewsHeight", height / 2},
+         {"outSideAreaR", 20}, {"outSideAreaG", 30}, {"outSideAreaB", 40}, {"outSideAreaA", 128},
+         {"outLineLeft", 10}, {"outLineTop", 10}, {"outLineWidth", width - 20}, {"outLineHeight", height - 20},
+         {"inLineLeft", width / 8}, {"inLineTop", height / 8}, {"inLineWidth", width * 3 / 4},
+         {"inLineHeight", height * 3 / 4}, {"lineR0", 255}, {"lineG0", 255}, {"lineB0", 255},
+         {"outLineSafeZoom", 1}, {"inLineSafeZoom", 1}},
+        {});
+    renderFrames(state, *effect);
+}
+
+void VideoGeneratorSolid(benchmark::State& state) {
+    auto effect = makeEffect<NLEVideoGenerator>({{"mode", 0}, {"channelChoose", 3}},
+                                                {{"r0", 0.9f}, {"g0", 0.4f}, {"b0", 0.1f}});
+    renderFrames(state, *effect);
+}
+
+void VideoGeneratorGradient(benchmark::State& state) {
+    auto effect = makeEffect<NLEVideoGenerator>(
+        {{"mode", 1}, {"channelChoose", 0}},
+        {{"theta", 30.0f}, {"r0", 0.9f}, {"g0", 0.4f}, {"b0", 0.1f}, {"r1", 0.1f}, {"g1", 0.5f}, {"b1", 0.8f}});
+    renderFrames(state, *effect);
+}
+
+// The gradient is kept between frames; turning it every frame measures its full build.
+void VideoGeneratorTurningGradient(benchmark::State& state) {
+    auto effect = makeEffect<NLEVideoGenerator>(
+        {{"mode", 1}, {"channelChoose", 0}},
+        {{"r0", 0.9f}, {"g0", 0.4f}, {"b0", 0.1f}, {"r1", 0.1f}, {"g1", 0.5f}, {"b1", 0.8f}});
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    cv::Mat src = noise(width, height, 1);
+    cv::Mat dst(height, width, CV_8UC4);
+    const auto stride = static_cast<int32_t>(src.step);
+    float theta = 0.0f;
+    for (auto _ : state) {
+        theta += 1.0f;
+        effect->SetParameter("theta", toCode(ParamType::Float), ParamValue::ofFloat(theta));
+        const int32_t result = effect->Transform(dst.data, width, height, stride, nullptr, 0, 0, 0, src.data, width,
+                                                 height, stride);
+        benchmark::DoNotOptimize(result);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * width * height);
+}
+
+void CircleHighlight(benchmark::State& state) {
+    auto effect = makeEffect<NLECircleHighlight>({}, {{"iMouseX", 700.0f}, {"iMouseY", 500.0f}});
+    renderFrames(state, *effect);
+}
+
+void Rings(benchmark::State& state) {
+    auto effect = makeEffect<NLERings>({}, {{"iMouseX", 700.0f}, {"iMouseY", 500.0f}, {"Process", 0.37f}});
+    renderFrames(state, *effect);
+}
+
+#define FRAME_SIZES Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime()
+
+BENCHMARK(FrameCopy)->FRAME_SIZES;
+BENCHMARK(RenderRegion)->FRAME_SIZES;
+BENCHMARK(VideoGeneratorSolid)->FRAME_SIZES;
+BENCHMARK(VideoGeneratorGradient)->FRAME_SIZES;
+BENCHMARK(VideoGeneratorTurningGradient)->FRAME_SIZES;
+BENCHMARK(CircleHighlight)->FRAME_SIZES;
+BENCHMARK(Rings)->FRAME_SIZES;
+
+}  // namespace
