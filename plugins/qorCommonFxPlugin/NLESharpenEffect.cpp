@@ -60,36 +60,43 @@ void computeLuma(const cv::Mat& in, cv::Mat& luma) {
     });
 }
 
-// Unsharp mask with a contrast lift about mid-grey, on the luma plane.
+// Unsharp mask with a contrast lift about mid-grey, on the luma plane, through the prepared
+// table of every (luma, blurred luma) pair.
 class parallel_for_ImageEnhance : public cv::ParallelLoopBody {
 public:
-    parallel_for_ImageEnhance(const cv::Mat& luma, const cv::Mat& blurred, cv::Mat& enhanced, float strength,
-                              float contrast)
-        : luma_(luma), blurred_(blurred), enhanced_(enhanced), strength_(strength), contrast_(contrast) {}
+    parallel_for_ImageEnhance(const cv::Mat& luma, const cv::Mat& blurred, cv::Mat& enhanced, const uint8_t* table)
+        : luma_(luma), blurred_(blurred), enhanced_(enhanced), table_(table) {}
 
     void operator()(const cv::Range& range) const override {
         forEachRowRun(range, luma_.cols, [&](int y, int x0, int n) {
             const uint8_t* luma = luma_.ptr<uint8_t>(y) + x0;
             const uint8_t* blurred = blurred_.ptr<uint8_t>(y) + x0;
             uint8_t* enhanced = enhanced_.ptr<uint8_t>(y) + x0;
-            for (int x = 0; x < n; ++x) enhanced[x] = enhance(luma[x], blurred[x]);
+            for (int x = 0; x < n; ++x) enhanced[x] = table_[luma[x] << 8 | blurred[x]];
         });
     }
 
 private:
-    uint8_t enhance(int luma, int blurred) const {
-        const float v = static_cast<float>(luma - blurred) * strength_ + static_cast<float>(luma) - 128.0f;
-        if (v > 116.0f) return 255;
-        if (v < -116.0f) return 0;
-        return static_cast<uint8_t>(static_cast<int>(v * contrast_ + 128.0f));
-    }
-
     const cv::Mat& luma_;
     const cv::Mat& blurred_;
     cv::Mat& enhanced_;
-    float strength_;
-    float contrast_;
+    const uint8_t* table_;
 };
+
+// The luma change int((enhanced - luma) * 1.164), indexed by the difference plus 255.
+struct LumaChangeTable {
+    int16_t change[511];
+    LumaChangeTable() {
+        for (int d = -255; d <= 255; ++d) change[d + 255] = static_cast<int16_t>(static_cast<float>(d) * 1.164f);
+    }
+};
+
+const LumaChangeTable& lumaChangeTable() {
+    static const LumaChangeTable table;
+    return table;
+}
+
+uint8_t addClamped(uint8_t value, int change) { return static_cast<uint8_t>(std::clamp(value + change, 0, 255)); }
 
 // Adds the luma change, scaled to full range, to the three colour bytes; alpha is kept.
 class parallel_for_yuv2rgb : public cv::ParallelLoopBody {
@@ -98,16 +105,17 @@ public:
         : in_(in), luma_(luma), enhanced_(enhanced), out_(out) {}
 
     void operator()(const cv::Range& range) const override {
+        const int16_t* changeOf = lumaChangeTable().change + 255;
         forEachRowRun(range, in_.cols, [&](int y, int x0, int n) {
             const uint8_t* pixel = in_.ptr<uint8_t>(y) + 4 * x0;
             const uint8_t* luma = luma_.ptr<uint8_t>(y) + x0;
             const uint8_t* enhanced = enhanced_.ptr<uint8_t>(y) + x0;
             uint8_t* target = out_.ptr<uint8_t>(y) + 4 * x0;
             for (int x = 0; x < n; ++x, pixel += 4, target += 4) {
-                const int change = static_cast<int>(static_cast<float>(enhanced[x] - luma[x]) * 1.164f);
-                target[0] = cv::saturate_cast<uint8_t>(pixel[0] + change);
-                target[1] = cv::saturate_cast<uint8_t>(pixel[1] + change);
-                target[2] = cv::saturate_cast<uint8_t>(pixel[2] + change);
+                const int change = changeOf[enhanced[x] - luma[x]];
+                target[0] = addClamped(pixel[0], change);
+                target[1] = addClamped(pixel[1], change);
+                target[2] = addClamped(pixel[2], change);
                 target[3] = pixel[3];
             }
         });
@@ -145,6 +153,19 @@ std::array<int, 3> NLESharpenEffect::softenBoxSizes(int kernelSize) {
     return sizes;
 }
 
+void NLESharpenEffect::SharpenState::prepareEnhanceTable() {
+    enhanceTable.resize(256 * 256);
+    for (int luma = 0; luma < 256; ++luma) {
+        for (int blurred = 0; blurred < 256; ++blurred) {
+            const float v = static_cast<float>(luma - blurred) * strength + static_cast<float>(luma) - 128.0f;
+            uint8_t lifted = 0;
+            if (v > 116.0f) lifted = 255;
+            else if (v >= -116.0f) lifted = static_cast<uint8_t>(static_cast<int>(v * contrast + 128.0f));
+            enhanceTable[luma << 8 | blurred] = lifted;
+        }
+    }
+}
+
 void NLESharpenEffect::soften(const cv::Mat& in, cv::Mat& out) {
     boxSizes = softenBoxSizes(softenKernelSize(amount, out.cols, out.rows));
     auto box = [](const cv::Mat& from, cv::Mat& to, int size) {
@@ -157,7 +178,11 @@ void NLESharpenEffect::soften(const cv::Mat& in, cv::Mat& out) {
 
 void NLESharpenEffect::sharpen(const cv::Mat& in, cv::Mat& out) {
     SharpenState& state = sharpenState;
-    state.strength = static_cast<float>(static_cast<double>(amount) / 50);
+    const auto strength = static_cast<float>(static_cast<double>(amount) / 50);
+    if (state.enhanceTable.empty() || strength != state.strength) {
+        state.strength = strength;
+        state.prepareEnhanceTable();
+    }
     state.luma.create(in.size(), CV_8UC1);
     state.enhanced.create(in.size(), CV_8UC1);
 
@@ -166,8 +191,7 @@ void NLESharpenEffect::sharpen(const cv::Mat& in, cv::Mat& out) {
                      cv::BORDER_REFLECT_101);
     const cv::Range pixels(0, in.rows * in.cols);
     cv::parallel_for_(pixels,
-                      parallel_for_ImageEnhance(state.luma, state.blurred, state.enhanced, state.strength,
-                                                state.contrast),
+                      parallel_for_ImageEnhance(state.luma, state.blurred, state.enhanced, state.enhanceTable.data()),
                       kPixelStripeHint);
     cv::parallel_for_(pixels, parallel_for_yuv2rgb(in, state.luma, state.enhanced, out), kPixelStripeHint);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -27,12 +28,16 @@ public:
     static int softenKernelSize(double amount, int width, int height);
 
 private:
-    // Settings of the sharpen path; only the strength follows the amount.
+    // Settings of the sharpen path (only the strength follows the amount), the enhanced luma of
+    // every (luma, blurred luma) pair for the current strength, and the scratch planes.
     struct SharpenState {
         float strength = 1.0f;  // unsharp-mask gain, amount / 50
         double blurSigma = 2.0;
         float contrast = 1.1f;  // gain about mid-grey
+        std::vector<uint8_t> enhanceTable;
         cv::Mat luma, blurred, enhanced;
+
+        void prepareEnhanceTable();
     };
 
     void sharpen(const cv::Mat& in, cv::Mat& out);

@@ -16,9 +16,15 @@ namespace {
 // Per-frame lookups of the mix: the tone weighted by the strength for every grey value, and the
 // input colour weighted by the rest, so that the pixel loop only adds and premultiplies.
 struct ToneMix {
-    uint8_t toneOfGrey[3][256];
+    uint32_t toneOfGrey[256];  // channel c in bits 8c..8c+7
     uint8_t inputShare[256];
 };
+
+// a * b / 255 rounded to nearest, as the multiply table holds it (a * b never lies halfway).
+uint8_t multiplyRounded(int a, int b) {
+    const int scaled = a * b + 128;
+    return static_cast<uint8_t>((scaled + (scaled >> 8)) >> 8);
+}
 
 uint8_t channelOf(int32_t packed, int channel) { return static_cast<uint8_t>(packed >> (8 * channel)); }
 
@@ -32,7 +38,7 @@ ToneMix prepareMix(const imageC::BlendTables& t, int32_t dark, int32_t light, in
         const auto u = static_cast<uint8_t>(static_cast<int>(static_cast<float>(position) * 255.0f));
         for (int c = 0; c < 3; ++c) {
             const uint8_t tone = add[t.mul(channelOf(dark, c), 255 - u) * 256 + t.mul(channelOf(light, c), u)];
-            mix.toneOfGrey[c][g] = t.mul(tone, static_cast<uint8_t>(strength));
+            mix.toneOfGrey[g] |= static_cast<uint32_t>(t.mul(tone, static_cast<uint8_t>(strength))) << (8 * c);
         }
     }
     for (int v = 0; v < 256; ++v) mix.inputShare[v] = t.mul(static_cast<uint8_t>(v), static_cast<uint8_t>(255 - strength));
@@ -58,7 +64,6 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
     const int strength = static_cast<int>(std::clamp(strengthPercent, 0, 100) / 100.0 * 255.0);
     const imageC::BlendTables& t = *imageC::getBlendTables();
     const ToneMix mix = prepareMix(t, darkLuma, lightLuma, strength, greyMin, greyMax - greyMin + 0.01);
-    const uint8_t* add = t.table(imageC::BlendTables::Add);
 
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
@@ -66,13 +71,13 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
             const uint8_t* greyRow = grey.ptr<uint8_t>(y);
             uint8_t* target = out.row(y);
             for (int x = 0; x < in.width; ++x, pixel += 4, target += 4) {
-                const uint8_t g = greyRow[x];
-                const uint8_t alpha = pixel[3];
+                const uint32_t tone = mix.toneOfGrey[greyRow[x]];
+                const int alpha = pixel[3];
                 for (int c = 0; c < 3; ++c) {
-                    const uint8_t mixed = add[mix.toneOfGrey[c][g] * 256 + mix.inputShare[pixel[c]]];
-                    target[c] = t.mul(mixed, alpha);
+                    const int mixed = std::min(static_cast<int>(tone >> (8 * c) & 0xFF) + mix.inputShare[pixel[c]], 255);
+                    target[c] = multiplyRounded(mixed, alpha);
                 }
-                target[3] = alpha;
+                target[3] = static_cast<uint8_t>(alpha);
             }
         }
     });
