@@ -3,6 +3,7 @@
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/NLEMotion.h"
 #include "plugins/qorCommonFxPlugin/NLEScopeEffect.h"
 #include "plugins/qorCommonFxPlugin/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/NLEToneMapToSelectColor.h"
@@ -34,6 +35,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     case 5: return std::make_unique<NLEBoarder>(std::move(info));
     case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
+    case 20: return std::make_unique<NLEMotion>(std::move(info));
     default: return nullptr;
     }
 }
