@@ -66,8 +66,11 @@ int32_t NLECircleHighlight::Transform(uint8_t* dst, int32_t dstWidth, int32_t ds
     if (!(enable > 0.5f) || !std::isfinite(mouseX) || !std::isfinite(mouseY)) return 0;
 
     const Disc disc = prepareDisc(radius, softness, opacityValue, in.width);
-    const cv::Range rows = cursorOverlay::clipSpan(mouseY - disc.halfBox - 1, mouseY + disc.halfBox + 1, in.height);
-    const cv::Range cols = cursorOverlay::clipSpan(mouseX - disc.halfBox - 1, mouseX + disc.halfBox + 1, in.width);
+    // From mouse - R - 1 to mouse + R + 2 (exclusive, truncated): around a centre between pixels the
+    // disc's last pixel right of or below it lies past mouse + R + 1. Pixels of the box outside the
+    // disc are left as they are.
+    const cv::Range rows = cursorOverlay::clipSpan(mouseY - disc.halfBox - 1, mouseY + disc.halfBox + 2, in.height);
+    const cv::Range cols = cursorOverlay::clipSpan(mouseX - disc.halfBox - 1, mouseX + disc.halfBox + 2, in.width);
     const cursorOverlay::Colour colour{colorB, colorG, colorR};
     const auto width = static_cast<float>(in.width);
 

@@ -30,7 +30,7 @@ struct Ripples {
     double halfBox;  // half-size in pixels of the box around the mouse that holds the pattern
 };
 
-Ripples prepareRipples(float radius, float process, float opacity, int width) {
+Ripples prepareRipples(float radius, float process, float opacity, int largerSide) {
     Ripples ripples;
     const double q = radius / 1.2;
     ripples.waveLength1 = process * 0.1 + 0.1;
@@ -45,8 +45,10 @@ Ripples prepareRipples(float radius, float process, float opacity, int width) {
     ripples.amplitude1 = animating ? std::sin(rise) : 0.0;
     ripples.amplitude2 = animating ? std::sin(fall) : 0.0;
     ripples.opacity = opacity + 0.2;
-    // Truncated like an int conversion; kept as a double so that absurd radii cannot overflow.
-    ripples.halfBox = std::trunc(std::clamp(ripples.outerRadius * (q + 0.01) * 0.01 * static_cast<float>(width),
+    // The pattern's radius in pixels, truncated. Distances are in units of the larger frame side, so
+    // the box is measured on it too (on the width alone a portrait frame would cut the rings square).
+    // Kept as a double so that absurd radii cannot overflow.
+    ripples.halfBox = std::trunc(std::clamp(ripples.outerRadius * (q + 0.01) * 0.01 * static_cast<float>(largerSide),
                                             -1e9, 1e9));
     return ripples;
 }
@@ -86,7 +88,8 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
     tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
     if (!(enable > 0.5f) || !(clicked > 0.5f) || !std::isfinite(mouseX) || !std::isfinite(mouseY)) return 0;
 
-    const Ripples ripples = prepareRipples(radius, process, opacityValue, in.width);
+    const int largerSide = std::max(in.width, in.height);
+    const Ripples ripples = prepareRipples(radius, process, opacityValue, largerSide);
     if (ripples.amplitude1 == 0.0 && ripples.amplitude2 == 0.0) return 0;
 
     // The centre is the mouse position truncated to whole pixels.
@@ -96,7 +99,6 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
                                                    in.height);
     const cv::Range cols = cursorOverlay::clipSpan(centreX - ripples.halfBox - 1, centreX + 1 + ripples.halfBox,
                                                    in.width);
-    const auto largerSide = static_cast<float>(std::max(in.width, in.height));
     const cursorOverlay::Colour colour{colorB, colorG, colorR};
 
     tessel::parallelRange(rows.size(), -1, [&](const cv::Range& band) {
@@ -106,7 +108,7 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
             for (int x = cols.start; x < cols.end; ++x, pixel += Frame::kChannels) {
                 const double dx = x - centreX;
                 const float d2 = static_cast<float>(dx * dx + dy * dy);
-                const double dist = tessel::fastDistance(d2) / largerSide * ripples.scale;
+                const double dist = tessel::fastDistance(d2) / static_cast<float>(largerSide) * ripples.scale;
                 const double weight = rippleWeight(ripples, dist);
                 if (weight > 0.0) cursorOverlay::mixPixel(pixel, colour, weight);
             }
