@@ -6,24 +6,15 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
+using qortest::kUntouched;
 using qortest::PaddedFrame;
+using qortest::untouchedFrame;
 
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height, int padding = 20) {
-    PaddedFrame frame(width, height, padding);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
-
-// a * b / 255 rounded; a * b is never 127.5 past a multiple of 255, so no tie arises.
-int mul(int a, int b) { return (a * b + 127) / 255; }
+constexpr auto mul = qortest::multiplyRounded;
 
 struct Border {
     float opacity, amp, red, green, blue;
@@ -65,12 +56,7 @@ cv::Mat changedMask(const cv::Mat& a, const cv::Mat& b) {
     return mask > 0;
 }
 
-TEST(NLEBoarderTest, FactoryBuildsItForAlgorithmType5) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(5);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLEBoarder*>(filter.get()), nullptr);
-}
+TEST(NLEBoarderTest, FactoryBuildsItForAlgorithmType5) { EXPECT_TRUE(qortest::factoryBuilds<NLEBoarder>(5)); }
 
 TEST(NLEBoarderTest, InsideSpanRunsFromAmpToTheTruncatedFarBound) {
     const auto span = [](int length, double amp) {
@@ -92,7 +78,7 @@ TEST(NLEBoarderTest, InsideSpanRunsFromAmpToTheTruncatedFarBound) {
 TEST(NLEBoarderTest, DefaultBandIsTheFirstRowAndColumnInTranslucentRed) {
     const cv::Mat picture = qortest::noisePicture(100, 100, 6);
     PaddedFrame in = PaddedFrame::from(picture, 8);
-    PaddedFrame out = blankFrame(100, 100);
+    PaddedFrame out = untouchedFrame(100, 100);
     auto effect = qortest::makeEffect<NLEBoarder>();
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
     // The last row and column count as inside.
@@ -106,7 +92,7 @@ TEST(NLEBoarderTest, DefaultBandIsTheFirstRowAndColumnInTranslucentRed) {
 
 TEST(NLEBoarderTest, AmpTenGivesTenPixelsBeforeAndNineAfter) {
     PaddedFrame in = PaddedFrame::from(cv::Mat(100, 100, CV_8UC4, cv::Scalar(20, 40, 60, 150)));
-    PaddedFrame out = blankFrame(100, 100, 4);
+    PaddedFrame out = untouchedFrame(100, 100, 4);
     ASSERT_EQ(qortest::render(*border({1.0f, 10.0f, 0.0f, 1.0f, 0.5f}), out.frame(), in.frame()), 0);
     const cv::Mat result = out.mat();
     const cv::Vec4b band(127, 255, 0, 150), inside(20, 40, 60, 150);
@@ -126,7 +112,7 @@ TEST(NLEBoarderTest, PhotosFollowTheReference) {
         for (const Border& b : borders) {
             SCOPED_TRACE(std::string(name) + " amp " + std::to_string(b.amp));
             PaddedFrame in = PaddedFrame::from(picture, 12);
-            PaddedFrame out = blankFrame(picture.cols, picture.rows, 4);
+            PaddedFrame out = untouchedFrame(picture.cols, picture.rows, 4);
             ASSERT_EQ(qortest::render(*border(b), out.frame(), in.frame()), 0);
             EXPECT_EQ(qortest::differingBytes(out.mat(), referenceBorder(picture, b)), 0);
             EXPECT_TRUE(out.paddingIntact());
@@ -137,7 +123,7 @@ TEST(NLEBoarderTest, PhotosFollowTheReference) {
 TEST(NLEBoarderTest, ZeroAmpOrZeroOpacityCopiesAndWideAmpCoversTheFrame) {
     const cv::Mat picture = qortest::noisePicture(33, 21, 2);
     PaddedFrame in = PaddedFrame::from(picture);
-    PaddedFrame out = blankFrame(33, 21);
+    PaddedFrame out = untouchedFrame(33, 21);
     ASSERT_EQ(qortest::render(*border({0.8f, 0.0f, 1.0f, 0.0f, 0.0f}), out.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat(), picture), 0);
     ASSERT_EQ(qortest::render(*border({0.0f, 5.0f, 1.0f, 0.0f, 0.0f}), out.frame(), in.frame()), 0);
@@ -156,7 +142,7 @@ TEST(NLEBoarderTest, ZeroAmpOrZeroOpacityCopiesAndWideAmpCoversTheFrame) {
 TEST(NLEBoarderTest, ValuesOutsideTheUnitRangeAreHeldToIt) {
     const cv::Mat picture = qortest::noisePicture(30, 30, 4);
     PaddedFrame in = PaddedFrame::from(picture);
-    PaddedFrame out = blankFrame(30, 30);
+    PaddedFrame out = untouchedFrame(30, 30);
     ASSERT_EQ(qortest::render(*border({3.0f, 4.0f, 7.0f, -2.0f, std::nanf("")}), out.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat(), referenceBorder(picture, {1.0f, 4.0f, 1.0f, 0.0f, 0.0f})), 0);
 }
@@ -164,7 +150,7 @@ TEST(NLEBoarderTest, ValuesOutsideTheUnitRangeAreHeldToIt) {
 TEST(NLEBoarderTest, LargerOutputGetsTheInputAreaOnly) {
     const cv::Mat picture = qortest::noisePicture(20, 10, 3);
     PaddedFrame in = PaddedFrame::from(picture);
-    PaddedFrame out = blankFrame(25, 12);
+    PaddedFrame out = untouchedFrame(25, 12);
     ASSERT_EQ(qortest::render(*border({0.5f, 2.0f, 1.0f, 0.0f, 0.0f}), out.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat()(cv::Rect(0, 0, 20, 10)),
                                       referenceBorder(picture, {0.5f, 2.0f, 1.0f, 0.0f, 0.0f})),
@@ -174,25 +160,7 @@ TEST(NLEBoarderTest, LargerOutputGetsTheInputAreaOnly) {
 }
 
 TEST(NLEBoarderTest, RefusalsLeaveTheOutputAndItsPaddingUntouched) {
-    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(40, 30, 5));
-    auto effect = qortest::makeEffect<NLEBoarder>();
-    PaddedFrame out = blankFrame(40, 30);
-    PaddedFrame narrower = blankFrame(39, 30);
-    PaddedFrame shorter = blankFrame(40, 29);
-    EXPECT_EQ(qortest::render(*effect, tessel::Frame{}, in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, out.frame(), tessel::Frame{}), 1);
-    EXPECT_EQ(qortest::render(*effect, narrower.frame(), in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, shorter.frame(), in.frame()), 1);
-    tessel::Frame shortRows = out.frame();
-    shortRows.stride = 40 * 4 - 4;
-    EXPECT_EQ(qortest::render(*effect, shortRows, in.frame()), 1);
-    tessel::Frame shortInput = in.frame();
-    shortInput.stride = 40 * 4 - 1;
-    EXPECT_EQ(qortest::render(*effect, out.frame(), shortInput), 1);
-    for (PaddedFrame* frame : {&out, &narrower, &shorter}) {
-        EXPECT_EQ(cv::countNonZero(frame->mat().reshape(1) != kUntouched), 0);
-        EXPECT_TRUE(frame->paddingIntact());
-    }
+    qortest::expectRefusalsLeaveOutputUntouched(*qortest::makeEffect<NLEBoarder>(), 1);
 }
 
 }  // namespace

@@ -3,25 +3,13 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
+using qortest::kUntouched;
 using qortest::PaddedFrame;
-
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height, int padding = 20) {
-    PaddedFrame frame(width, height, padding);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
-
-bool untouched(PaddedFrame& frame) {
-    return cv::countNonZero(frame.mat().reshape(1) != kUntouched) == 0 && frame.paddingIntact();
-}
+using qortest::untouchedFrame;
 
 std::unique_ptr<NLEResizeBlur> reducingTo(int width, int height, int type, int maxRadius) {
     auto effect = qortest::makeEffect<NLEResizeBlur>();
@@ -39,12 +27,7 @@ cv::Mat photo(const char* name, cv::Size size, int alpha) {
     return resized;
 }
 
-TEST(NLEResizeBlurTest, FactoryBuildsItForAlgorithmType17) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(17);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLEResizeBlur*>(filter.get()), nullptr);
-}
+TEST(NLEResizeBlurTest, FactoryBuildsItForAlgorithmType17) { EXPECT_TRUE(qortest::factoryBuilds<NLEResizeBlur>(17)); }
 
 TEST(NLEResizeBlurTest, RadiusIsHalfTheSideRatioBoundedByTheMaximum) {
     const int64_t hd = 1920 * 1080;
@@ -65,7 +48,7 @@ TEST(NLEResizeBlurTest, RadiusIsHalfTheSideRatioBoundedByTheMaximum) {
 TEST(NLEResizeBlurTest, HalvingBoxBlursTheWholeFrameWithAThreeByThreeKernel) {
     const cv::Mat picture = photo("coffee.png", cv::Size(301, 203), 150);
     PaddedFrame in = PaddedFrame::from(picture, 16);
-    PaddedFrame out = blankFrame(301, 203, 8);
+    PaddedFrame out = untouchedFrame(301, 203, 8);
     ASSERT_EQ(qortest::render(*reducingTo(150, 101, 0, 3), out.frame(), in.frame()), 0);
     cv::Mat expected;
     cv::blur(picture, expected, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
@@ -76,7 +59,7 @@ TEST(NLEResizeBlurTest, HalvingBoxBlursTheWholeFrameWithAThreeByThreeKernel) {
 TEST(NLEResizeBlurTest, QuarteringWithGaussianTypeUsesAFiveByFiveKernel) {
     const cv::Mat picture = photo("astronaut.png", cv::Size(400, 397), 200);
     PaddedFrame in = PaddedFrame::from(picture, 4);
-    PaddedFrame out = blankFrame(400, 397, 12);
+    PaddedFrame out = untouchedFrame(400, 397, 12);
     ASSERT_EQ(qortest::render(*reducingTo(100, 99, 1, 2), out.frame(), in.frame()), 0);
     // The bands are regions of the frame, for which OpenCV filters 8-bit data in floating point
     // (its fixed-point path serves whole frames only): the reference is a float blur, rounded.
@@ -92,7 +75,7 @@ TEST(NLEResizeBlurTest, AnyTypeButOneIsTheBoxBlurEvenOnFewerRowsThanBands) {
     const cv::Mat picture = qortest::noisePicture(64, 5, 7);
     for (int type : {0, 2, -7}) {
         PaddedFrame in = PaddedFrame::from(picture);
-        PaddedFrame out = blankFrame(64, 5);
+        PaddedFrame out = untouchedFrame(64, 5);
         ASSERT_EQ(qortest::render(*reducingTo(16, 1, type, 9), out.frame(), in.frame()), 0);
         cv::Mat expected;
         cv::blur(picture, expected, cv::Size(5, 5), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
@@ -107,7 +90,7 @@ TEST(NLEResizeBlurTest, NoTargetSmallReductionAndZeroMaximumCopyTheFrame) {
     };
     for (const Case c : {Case{0, 0, 4}, Case{0, 150, 4}, Case{300, 200, 4}, Case{900, 600, 4}, Case{100, 60, 0}}) {
         PaddedFrame in = PaddedFrame::from(picture, 24);
-        PaddedFrame out = blankFrame(451, 300, 4);
+        PaddedFrame out = untouchedFrame(451, 300, 4);
         ASSERT_EQ(qortest::render(*reducingTo(c.width, c.height, 1, c.maxRadius), out.frame(), in.frame()), 0);
         EXPECT_EQ(qortest::differingBytes(out.mat(), picture), 0) << c.width << "x" << c.height;
         EXPECT_TRUE(out.paddingIntact());
@@ -117,7 +100,7 @@ TEST(NLEResizeBlurTest, NoTargetSmallReductionAndZeroMaximumCopyTheFrame) {
 TEST(NLEResizeBlurTest, LargerOutputGetsTheInputAreaOnly) {
     const cv::Mat picture = qortest::noisePicture(40, 30, 3);
     PaddedFrame in = PaddedFrame::from(picture);
-    PaddedFrame out = blankFrame(50, 35);
+    PaddedFrame out = untouchedFrame(50, 35);
     ASSERT_EQ(qortest::render(*reducingTo(20, 15, 0, 1), out.frame(), in.frame()), 0);
     cv::Mat expected;
     cv::blur(picture, expected, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
@@ -129,27 +112,13 @@ TEST(NLEResizeBlurTest, LargerOutputGetsTheInputAreaOnly) {
 
 TEST(NLEResizeBlurTest, RefusalsLeaveTheOutputAndItsPaddingUntouched) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(40, 30, 5));
-    PaddedFrame out = blankFrame(40, 30);
+    PaddedFrame out = untouchedFrame(40, 30);
     auto effect = reducingTo(10, 10, 1, -1);
     EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 1);  // negative kernel
-    EXPECT_TRUE(untouched(out));
+    EXPECT_TRUE(qortest::leftUntouched(out));
 
     qortest::setInt(*effect, "kernelMaxRadius", 2);
-    EXPECT_EQ(qortest::render(*effect, tessel::Frame{}, in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, out.frame(), tessel::Frame{}), 1);
-    PaddedFrame narrower = blankFrame(39, 30);
-    PaddedFrame shorter = blankFrame(40, 29);
-    EXPECT_EQ(qortest::render(*effect, narrower.frame(), in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, shorter.frame(), in.frame()), 1);
-    EXPECT_TRUE(untouched(narrower));
-    EXPECT_TRUE(untouched(shorter));
-    tessel::Frame shortRows = out.frame();
-    shortRows.stride = 40 * 4 - 4;
-    EXPECT_EQ(qortest::render(*effect, shortRows, in.frame()), 1);
-    tessel::Frame shortInput = in.frame();
-    shortInput.stride = 40 * 4 - 1;
-    EXPECT_EQ(qortest::render(*effect, out.frame(), shortInput), 1);
-    EXPECT_TRUE(untouched(out));
+    qortest::expectRefusalsLeaveOutputUntouched(*effect, 1);
 }
 
 }  // namespace

@@ -5,24 +5,15 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
+using qortest::kUntouched;
 using qortest::PaddedFrame;
+using qortest::untouchedFrame;
 
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height, int padding = 20) {
-    PaddedFrame frame(width, height, padding);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
-
-// a * b / 255 rounded; a * b is never 127.5 past a multiple of 255, so no tie arises.
-int mul(int a, int b) { return (a * b + 127) / 255; }
+constexpr auto mul = qortest::multiplyRounded;
 
 struct Duotone {
     cv::Vec3b dark, light;
@@ -75,18 +66,13 @@ cv::Mat greyRamp(int rows) {
     return ramp;
 }
 
-TEST(NLEToneMapToSelectColorTest, FactoryBuildsItForAlgorithmType108) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(108);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLEToneMapToSelectColor*>(filter.get()), nullptr);
-}
+TEST(NLEToneMapToSelectColorTest, FactoryBuildsItForAlgorithmType108) { EXPECT_TRUE(qortest::factoryBuilds<NLEToneMapToSelectColor>(108)); }
 
 TEST(NLEToneMapToSelectColorTest, FlatFrameTakesTheDarkColourMixedByStrength) {
     const cv::Vec3b dark(10, 120, 240), light(250, 251, 252);
     PaddedFrame in = PaddedFrame::from(cv::Mat(9, 17, CV_8UC4, cv::Scalar(100, 150, 200, 180)));
     for (int strength : {0, 40, 100}) {
-        PaddedFrame out = blankFrame(17, 9);
+        PaddedFrame out = untouchedFrame(17, 9);
         ASSERT_EQ(qortest::render(*toneMap({dark, light, strength}), out.frame(), in.frame()), 0);
         const int k = strength * 255 / 100;
         const cv::Vec4b expected(static_cast<uint8_t>(mul(mul(10, k) + mul(100, 255 - k), 180)),
@@ -101,7 +87,7 @@ TEST(NLEToneMapToSelectColorTest, FlatFrameTakesTheDarkColourMixedByStrength) {
 TEST(NLEToneMapToSelectColorTest, FullRangeRampStopsOneShortOfTheLightColour) {
     const cv::Mat ramp = greyRamp(3);
     PaddedFrame in = PaddedFrame::from(ramp, 8);
-    PaddedFrame out = blankFrame(256, 3);
+    PaddedFrame out = untouchedFrame(256, 3);
     // Black to white at full strength: the tone is the position itself, premultiplied.
     ASSERT_EQ(qortest::render(*toneMap({{0, 0, 0}, {255, 255, 255}, 100}), out.frame(), in.frame()), 0);
     const cv::Mat result = out.mat();
@@ -115,7 +101,7 @@ TEST(NLEToneMapToSelectColorTest, FullRangeRampStopsOneShortOfTheLightColour) {
 TEST(NLEToneMapToSelectColorTest, MissingParametersMeanBlackToWhiteAtFullStrength) {
     const cv::Mat ramp = greyRamp(2);
     PaddedFrame in = PaddedFrame::from(ramp);
-    PaddedFrame out = blankFrame(256, 2);
+    PaddedFrame out = untouchedFrame(256, 2);
     auto effect = qortest::makeEffect<NLEToneMapToSelectColor>();
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat(), referenceToneMap(ramp, {{0, 0, 0}, {255, 255, 255}, 100})), 0);
@@ -128,7 +114,7 @@ TEST(NLEToneMapToSelectColorTest, PhotosFollowTheIntegerReference) {
             SCOPED_TRACE(std::string(name) + " strength " + std::to_string(d.strength));
             const cv::Mat picture = qortest::samplePicture(name, 170);
             PaddedFrame in = PaddedFrame::from(picture, 12);
-            PaddedFrame out = blankFrame(picture.cols, picture.rows, 4);
+            PaddedFrame out = untouchedFrame(picture.cols, picture.rows, 4);
             ASSERT_EQ(qortest::render(*toneMap(d), out.frame(), in.frame()), 0);
             EXPECT_EQ(qortest::differingBytes(out.mat(), referenceToneMap(picture, d)), 0);
             EXPECT_TRUE(out.paddingIntact());
@@ -141,32 +127,14 @@ TEST(NLEToneMapToSelectColorTest, StrengthOutsidePercentIsHeldToTheRange) {
     const cv::Mat picture = qortest::noisePicture(31, 17, 8);
     PaddedFrame in = PaddedFrame::from(picture);
     for (auto [given, used] : {std::pair{250, 100}, std::pair{-30, 0}}) {
-        PaddedFrame out = blankFrame(31, 17);
+        PaddedFrame out = untouchedFrame(31, 17);
         ASSERT_EQ(qortest::render(*toneMap({{1, 2, 3}, {200, 100, 50}, given}), out.frame(), in.frame()), 0);
         EXPECT_EQ(qortest::differingBytes(out.mat(), referenceToneMap(picture, {{1, 2, 3}, {200, 100, 50}, used})), 0);
     }
 }
 
 TEST(NLEToneMapToSelectColorTest, RefusalsLeaveTheOutputAndItsPaddingUntouched) {
-    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(40, 30, 5));
-    auto effect = qortest::makeEffect<NLEToneMapToSelectColor>();
-    PaddedFrame out = blankFrame(40, 30);
-    PaddedFrame narrower = blankFrame(39, 30);
-    PaddedFrame shorter = blankFrame(40, 29);
-    EXPECT_EQ(qortest::render(*effect, tessel::Frame{}, in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, out.frame(), tessel::Frame{}), 1);
-    EXPECT_EQ(qortest::render(*effect, narrower.frame(), in.frame()), 1);
-    EXPECT_EQ(qortest::render(*effect, shorter.frame(), in.frame()), 1);
-    tessel::Frame shortRows = out.frame();
-    shortRows.stride = 40 * 4 - 4;
-    EXPECT_EQ(qortest::render(*effect, shortRows, in.frame()), 1);
-    tessel::Frame shortInput = in.frame();
-    shortInput.stride = 40 * 4 - 1;
-    EXPECT_EQ(qortest::render(*effect, out.frame(), shortInput), 1);
-    for (PaddedFrame* frame : {&out, &narrower, &shorter}) {
-        EXPECT_EQ(cv::countNonZero(frame->mat().reshape(1) != kUntouched), 0);
-        EXPECT_TRUE(frame->paddingIntact());
-    }
+    qortest::expectRefusalsLeaveOutputUntouched(*qortest::makeEffect<NLEToneMapToSelectColor>(), 1);
 }
 
 }  // namespace
