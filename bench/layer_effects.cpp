@@ -14,6 +14,8 @@
 
 namespace {
 
+using tessel::ParamValue;
+
 cv::Mat noise(int width, int height, uint64_t seed) {
     cv::Mat picture(height, width, CV_8UC4);
     cv::RNG rng(seed);
@@ -23,7 +25,7 @@ cv::Mat noise(int width, int height, uint64_t seed) {
 
 struct Param {
     const char* name;
-    tessel::ParamValue value;
+    ParamValue value;
 };
 
 // Renders frames of the benchmark's size (main and second input; the output turned upright when
@@ -62,25 +64,31 @@ void FrameCopy(benchmark::State& state) {
 }
 
 void TransformCopy(benchmark::State& state) { renderFrames<NLETransform>(state, {}); }
-void TransformRotate30(benchmark::State& state) { renderFrames<NLETransform>(state, {{"theta", tessel::ParamValue::ofInt(30)}}); }
-void CompareSideBySide(benchmark::State& state) { renderFrames<NLECompareView>(state, {{"mode", tessel::ParamValue::ofInt(2)}}); }
-void CompareSplit(benchmark::State& state) { renderFrames<NLECompareView>(state, {{"mode", tessel::ParamValue::ofInt(3)}}); }
+void TransformRotate30(benchmark::State& state) {
+    renderFrames<NLETransform>(state, {{"theta", ParamValue::ofInt(30)}});
+}
+void CompareSideBySide(benchmark::State& state) {
+    renderFrames<NLECompareView>(state, {{"mode", ParamValue::ofInt(2)}});
+}
+void CompareSplit(benchmark::State& state) { renderFrames<NLECompareView>(state, {{"mode", ParamValue::ofInt(3)}}); }
 void PixelRotateQuarterPortrait(benchmark::State& state) {
-    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", tessel::ParamValue::ofInt(0)}}, true);
+    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", ParamValue::ofInt(0)}}, true);
 }
 void PixelRotateQuarterStretched(benchmark::State& state) {
-    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", tessel::ParamValue::ofInt(0)}});
+    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", ParamValue::ofInt(0)}});
 }
 void PixelRotateHalfTurn(benchmark::State& state) {
-    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", tessel::ParamValue::ofInt(1)}});
+    renderFrames<NLEPixelRotateEffect>(state, {{"rotateType", ParamValue::ofInt(1)}});
 }
-void ScopeFullFrame(benchmark::State& state) { renderFrames<NLEScopeEffect>(state, {{"Alpha", tessel::ParamValue::ofFloat(1.0f)}}); }
+void ScopeFullFrame(benchmark::State& state) {
+    renderFrames<NLEScopeEffect>(state, {{"Alpha", ParamValue::ofFloat(1.0f)}});
+}
 void ScopeTurnedHalf(benchmark::State& state) {
-    renderFrames<NLEScopeEffect>(state, {{"Alpha", tessel::ParamValue::ofFloat(0.7f)},
-                                         {"Scale_x", tessel::ParamValue::ofFloat(0.5f)},
-                                         {"Scale_y", tessel::ParamValue::ofFloat(0.5f)},
-                                         {"Rotation", tessel::ParamValue::ofFloat(30.0f)},
-                                         {"BlendMode", tessel::ParamValue::ofInt(8)}});
+    renderFrames<NLEScopeEffect>(state, {{"Alpha", ParamValue::ofFloat(0.7f)},
+                                         {"Scale_x", ParamValue::ofFloat(0.5f)},
+                                         {"Scale_y", ParamValue::ofFloat(0.5f)},
+                                         {"Rotation", ParamValue::ofFloat(30.0f)},
+                                         {"BlendMode", ParamValue::ofInt(8)}});
 }
 
 #define FRAME_SIZES Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime()

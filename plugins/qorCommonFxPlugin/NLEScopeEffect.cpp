@@ -61,8 +61,8 @@ private:
     }
 
     void copySecond(int y, int begin, int end) const {
-        if (end > begin)
-            std::memcpy(output_.row(y) + begin * 4, second_.row(y) + begin * 4, static_cast<std::size_t>(end - begin) * 4);
+        if (end <= begin) return;
+        std::memcpy(output_.row(y) + begin * 4, second_.row(y) + begin * 4, static_cast<std::size_t>(end - begin) * 4);
     }
 
     void renderRow(int y, int begin, int end) const {

@@ -29,9 +29,9 @@ void expectFootprint(const cv::Mat& out, const cv::Mat& in, const cv::Mat& secon
     int drawn = 0;
     for (int y = 0; y < out.rows; ++y)
         for (int x = 0; x < out.cols; ++x) {
-            const bool in_footprint = inside(x, y);
-            drawn += in_footprint;
-            const cv::Vec4b expected = in_footprint ? opaque(in.at<cv::Vec4b>(y, x)) : second.at<cv::Vec4b>(y, x);
+            const bool drawnHere = inside(x, y);
+            drawn += drawnHere;
+            const cv::Vec4b expected = drawnHere ? opaque(in.at<cv::Vec4b>(y, x)) : second.at<cv::Vec4b>(y, x);
             ASSERT_EQ(out.at<cv::Vec4b>(y, x), expected) << "at " << x << "," << y;
         }
     EXPECT_GT(drawn, 0);
@@ -40,7 +40,8 @@ void expectFootprint(const cv::Mat& out, const cv::Mat& in, const cv::Mat& secon
 class NLEScopeEffectTest : public ::testing::Test {
 protected:
     explicit NLEScopeEffectTest(const cv::Mat& picture = qortest::samplePicture("chelsea.png", 140))
-        : in(PaddedFrame::from(picture, 8)), second(PaddedFrame::from(qortest::noisePicture(picture.cols, picture.rows, 6), 4)),
+        : in(PaddedFrame::from(picture, 8)),
+          second(PaddedFrame::from(qortest::noisePicture(picture.cols, picture.rows, 6), 4)),
           out(picture.cols, picture.rows, 20), effect(qortest::makeEffect<NLEScopeEffect>()) {
         out.mat().setTo(cv::Scalar::all(kUntouched));
     }
