@@ -59,6 +59,9 @@ void runStripes(const cv::ParallelLoopBody& body, int stripes) {
     cv::parallel_for_(cv::Range(0, stripes), body, cv::getNumThreads());
 }
 
+// A band count below one would leave no band to run (or divide by zero).
+int atLeastOneStripe(int stripes) { return std::max(stripes, 1); }
+
 bool blendable(const cv::Mat& src, const cv::Mat& dst) {
     return !src.empty() && !dst.empty() && src.type() == CV_8UC4 && dst.type() == CV_8UC4 &&
            src.size() == dst.size();
@@ -73,10 +76,12 @@ bool overlaps(const cv::Mat& a, const cv::Mat& b) {
 }  // namespace
 
 void blendAdobe(const cv::Mat& src, cv::Mat& dst, const uint8_t* table, uint8_t strength, int stripes) {
+    stripes = atLeastOneStripe(stripes);
     runStripes(parallelBlendAdobeInvoker(&dst, &src, strength, table, stripes), stripes);
 }
 
 void blendNormal(const cv::Mat& src, cv::Mat& dst, uint8_t strength, bool premultiplied, int stripes) {
+    stripes = atLeastOneStripe(stripes);
     if (premultiplied) {
         runStripes(parallelBlendNormalRRPreAlphaInvoker(&dst, &src, strength, stripes), stripes);
     } else {
@@ -90,7 +95,6 @@ bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, b
     // destination's memory is blended from a copy.
     if (overlaps(src, dst)) return blendImage(src.clone(), dst, mode, strength, premultiplied, stripes);
     const uint8_t k = static_cast<uint8_t>(strength);
-    stripes = std::max(stripes, 1);
     const ModeRule rule = modeRule(mode);
     switch (rule.kernel) {
     case Kernel::Table: blendAdobe(src, dst, getBlendTables()->table(rule.table), k, stripes); break;

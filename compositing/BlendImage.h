@@ -19,6 +19,8 @@ namespace imageC {
 // cut into `stripes` horizontal bands (at least one; the hollow kernels always use 8).
 bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, bool premultiplied, int stripes);
 
+// The two runners behind blendImage, for matrices it has accepted (CV_8UC4, equal size, separate
+// memory); a band count below one counts as one.
 // The table kernel with one 256x256 table of BlendTables.
 void blendAdobe(const cv::Mat& src, cv::Mat& dst, const uint8_t* table, uint8_t strength, int stripes);
 

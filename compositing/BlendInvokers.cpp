@@ -9,6 +9,7 @@ namespace {
 // Applies `rule` to every pixel of the stripes in `range`.
 template <class Rule>
 void blendStripes(const cv::Range& range, int32_t stripes, const cv::Mat& src, cv::Mat& dst, const Rule& rule) {
+    if (stripes < 1) return;
     for (int i = range.start; i < range.end; ++i) {
         const cv::Range rows = tessel::stripeRows(i, src.rows, stripes);
         for (int y = rows.start; y < rows.end; ++y) rules::blendRow(rule, src.ptr<uint8_t>(y), dst.ptr<uint8_t>(y), src.cols);
