@@ -123,6 +123,22 @@ TEST(NLEToneMapToSelectColorTest, PhotosFollowTheIntegerReference) {
     }
 }
 
+// Four pixels go through at a time and the rest one by one: every width from 1 to 9 and rows
+// starting at every 4-byte offset within 16 bytes must agree with the reference.
+TEST(NLEToneMapToSelectColorTest, NarrowFramesAtEveryAlignmentFollowTheReference) {
+    const Duotone d{{30, 60, 90}, {250, 200, 150}, 55};
+    for (int width = 1; width <= 9; ++width) {
+        for (int padding : {0, 4, 8, 12}) {
+            const cv::Mat picture = qortest::noisePicture(width, 5, width * 16 + padding);
+            PaddedFrame in = PaddedFrame::from(picture, padding);
+            PaddedFrame out = untouchedFrame(width, 5, 16 - padding);
+            ASSERT_EQ(qortest::render(*toneMap(d), out.frame(), in.frame()), 0);
+            EXPECT_EQ(qortest::differingBytes(out.mat(), referenceToneMap(picture, d)), 0) << width << " / " << padding;
+            EXPECT_TRUE(out.paddingIntact());
+        }
+    }
+}
+
 TEST(NLEToneMapToSelectColorTest, StrengthOutsidePercentIsHeldToTheRange) {
     const cv::Mat picture = qortest::noisePicture(31, 17, 8);
     PaddedFrame in = PaddedFrame::from(picture);
