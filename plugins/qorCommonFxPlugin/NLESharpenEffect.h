@@ -17,7 +17,7 @@ public:
     ~NLESharpenEffect() override = default;
 
     // 0 on success; 1 for a missing or unusable buffer or a non-finite amount; 3 when the input and
-    // output sizes differ. Nothing is written unless the result is 0.
+    // output sizes differ. Refusals write nothing.
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
