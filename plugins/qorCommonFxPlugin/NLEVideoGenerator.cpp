@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "compositing/BlendTables.h"
+#include "compositing/ByteArithmetic.h"
 #include "framework/EffectParams.h"
 #include "framework/FastMath.h"
 #include "framework/Frame.h"
@@ -26,7 +25,7 @@ bool NLEVideoGenerator::Gradient::matches(float angle, const ColourBytes& from, 
                                           int rows) const {
     // Bitwise angle comparison: a NaN angle simply rebuilds every frame.
     return std::memcmp(&theta, &angle, sizeof angle) == 0 && first == from && second == to && width == columns &&
-           height == rows && !planes.empty();
+           height == rows && !pixels.empty();
 }
 
 namespace {
@@ -66,25 +65,21 @@ uint8_t roundToByte(double value) {
 // One colour channel along a row: the bytes round(from * weightA + to * weightB), saturated.
 void blendWeights(const double* weightA, const double* weightB, double from, double to, uint8_t* colour, int width) {
     int x = 0;
-#if defined(__SSE2__)
-    // The scalar rule four pixels at a time: the max/min clamp sends a NaN to 0 as roundToByte
-    // does, the same 2^52 rounding follows, and truncation is exact on the rounded values.
-    const __m128d fromWeight = _mm_set1_pd(from);
-    const __m128d toWeight = _mm_set1_pd(to);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d maximum = _mm_set1_pd(255.0);
-    const __m128d magic = _mm_set1_pd(0x1p52);
-    const auto roundPair = [&](int at) {
-        __m128d value = _mm_add_pd(_mm_mul_pd(fromWeight, _mm_loadu_pd(weightA + at)),
-                                   _mm_mul_pd(toWeight, _mm_loadu_pd(weightB + at)));
-        value = _mm_min_pd(_mm_max_pd(value, zero), maximum);
-        return _mm_cvttpd_epi32(_mm_sub_pd(_mm_add_pd(value, magic), magic));
+#if CV_SIMD128_64F
+    // Eight pixels at a time: the max/min clamp sends a NaN to 0 as roundToByte does, and the
+    // vector conversion rounds to nearest, ties to even, like the 2^52 step.
+    const cv::v_float64x2 fromWeight = cv::v_setall_f64(from);
+    const cv::v_float64x2 toWeight = cv::v_setall_f64(to);
+    const cv::v_float64x2 zero = cv::v_setzero_f64();
+    const cv::v_float64x2 maximum = cv::v_setall_f64(255.0);
+    const auto clampedPair = [&](int at) {
+        const cv::v_float64x2 value = fromWeight * cv::v_load(weightA + at) + toWeight * cv::v_load(weightB + at);
+        return cv::v_min(cv::v_max(value, zero), maximum);
     };
-    for (; x + 4 <= width; x += 4) {
-        const __m128i quad = _mm_unpacklo_epi64(roundPair(x), roundPair(x + 2));
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(quad, quad), _mm_setzero_si128());
-        const int32_t packed = _mm_cvtsi128_si32(bytes);
-        std::memcpy(colour + x, &packed, sizeof packed);
+    for (; x + 8 <= width; x += 8) {
+        const cv::v_int32x4 low = cv::v_round(clampedPair(x), clampedPair(x + 2));
+        const cv::v_int32x4 high = cv::v_round(clampedPair(x + 4), clampedPair(x + 6));
+        cv::v_pack_u_store(colour + x, cv::v_pack(low, high));
     }
 #endif
     for (; x < width; ++x) colour[x] = roundToByte(from * weightA[x] + to * weightB[x]);
@@ -112,10 +107,13 @@ std::vector<float> squaredOffsets(int count, float anchor) {
 // Per-row scratch of the gradient build. Separate passes over plain arrays let the compiler
 // vectorise the distances and weights.
 struct GradientRow {
-    explicit GradientRow(int width) : distanceA(width), distanceB(width), weightA(width), weightB(width) {}
+    explicit GradientRow(int width)
+        : distanceA(width), distanceB(width), weightA(width), weightB(width),
+          colour{std::vector<uint8_t>(width), std::vector<uint8_t>(width), std::vector<uint8_t>(width)} {}
 
     std::vector<float> distanceA, distanceB;
     std::vector<double> weightA, weightB;
+    std::vector<uint8_t> colour[3];  // B, G, R
 };
 
 // Each pixel's colour weighs the first colour by its distance to anchor A and the second by its
@@ -127,7 +125,7 @@ void buildGradient(Gradient& gradient, float theta, const ColourBytes& first, co
     gradient.second = second;
     gradient.width = width;
     gradient.height = height;
-    gradient.planes.assign(static_cast<std::size_t>(width) * height * 3, 0);
+    gradient.pixels.resize(static_cast<std::size_t>(width) * height * 4);
 
     const Point anchorA = anchorAt(-theta * kRadiansPerDegree);
     const Point anchorB = anchorAt((-theta + 180) * kRadiansPerDegree);
@@ -144,56 +142,74 @@ void buildGradient(Gradient& gradient, float theta, const ColourBytes& first, co
             for (int x = 0; x < width; ++x) row.weightA[x] = row.distanceA[x] / kAnchorDistance;
             for (int x = 0; x < width; ++x) row.weightB[x] = row.distanceB[x] / kAnchorDistance;
             for (int k = 0; k < 3; ++k) {
-                uint8_t* colour = gradient.plane(k) + static_cast<std::size_t>(y) * width;
-                blendWeights(row.weightA.data(), row.weightB.data(), first.channel[k], second.channel[k], colour,
-                             width);
+                blendWeights(row.weightA.data(), row.weightB.data(), first.channel[k], second.channel[k],
+                             row.colour[k].data(), width);
+            }
+            uint8_t* pixel = gradient.row(y);
+            for (int x = 0; x < width; ++x, pixel += 4) {
+                pixel[0] = row.colour[0][x];
+                pixel[1] = row.colour[1][x];
+                pixel[2] = row.colour[2][x];
+                pixel[3] = 255;
             }
         }
     });
 }
 
-// Output pixel = gradient colour premultiplied by the matte value, with the matte as alpha.
-void applyGradient(const Frame& in, const Frame& out, int matte, const Gradient& gradient) {
-    const imageC::BlendTables& tables = *imageC::getBlendTables();
-    tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) {
-            const std::size_t offset = static_cast<std::size_t>(y) * in.width;
-            const uint8_t* blue = gradient.plane(0) + offset;
-            const uint8_t* green = gradient.plane(1) + offset;
-            const uint8_t* red = gradient.plane(2) + offset;
-            const uint8_t* source = in.row(y);
-            uint8_t* target = out.row(y);
-            for (int x = 0; x < in.width; ++x, source += 4, target += 4) {
-                const uint8_t s = source[matte];
-                target[0] = tables.mul(s, blue[x]);
-                target[1] = tables.mul(s, green[x]);
-                target[2] = tables.mul(s, red[x]);
-                target[3] = s;
-            }
-        }
-    });
-}
-
-// Solid colour: each output pixel is the colour premultiplied by its matte value.
-void renderSolid(const Frame& in, const Frame& out, int matte, const ColourBytes& colour) {
-    const imageC::BlendTables& tables = *imageC::getBlendTables();
-    uint8_t premultiplied[3][256];
-    for (int k = 0; k < 3; ++k) {
-        for (int s = 0; s < 256; ++s) premultiplied[k][s] = tables.mul(static_cast<uint8_t>(s), colour.channel[k]);
+// One output row: each colour pixel (alpha 255) multiplied by the matte byte `Matte` of the input
+// pixel, so the colour is premultiplied by the matte and the alpha becomes the matte itself
+// (mul(255, s) = s).
+template <int Matte>
+void premultiplyRow(const uint8_t* source, const uint8_t* colours, uint8_t* target, int width,
+                    const imageC::BlendTables& tables) {
+    int x = 0;
+    const auto matteLanes = [](const imageC::PixelLanes& p) {
+        const cv::v_uint64x2 s = (cv::v_reinterpret_as_u64(p) >> (16 * Matte)) & cv::v_setall_u64(0xFF);
+        return cv::v_reinterpret_as_u16(s | (s << 16) | (s << 32) | (s << 48));
+    };
+    for (; x + 4 <= width; x += 4) {
+        const imageC::FourPixels matte = imageC::loadFourPixels(source + x * 4);
+        imageC::FourPixels colour = imageC::loadFourPixels(colours + x * 4);
+        colour.first = imageC::mul255(colour.first, matteLanes(matte.first));
+        colour.second = imageC::mul255(colour.second, matteLanes(matte.second));
+        imageC::storeFourPixels(target + x * 4, colour);
     }
+    for (; x < width; ++x) {
+        const uint8_t s = source[x * 4 + Matte];
+        for (int k = 0; k < 4; ++k) target[x * 4 + k] = tables.mul(s, colours[x * 4 + k]);
+    }
+}
+
+using PremultiplyRow = void (*)(const uint8_t*, const uint8_t*, uint8_t*, int, const imageC::BlendTables&);
+
+PremultiplyRow premultiplyRowFor(int matte) {
+    switch (matte) {
+    case 0: return premultiplyRow<0>;
+    case 1: return premultiplyRow<1>;
+    case 2: return premultiplyRow<2>;
+    default: return premultiplyRow<3>;
+    }
+}
+
+// Output pixel = colour premultiplied by the matte byte, with the matte as alpha. `colourRow(y)`
+// gives the BGRA colours (alpha 255) of row y.
+template <typename ColourRow>
+void applyMatte(const Frame& in, const Frame& out, int matte, const ColourRow& colourRow) {
+    const imageC::BlendTables& tables = *imageC::getBlendTables();
+    const PremultiplyRow premultiply = premultiplyRowFor(matte);
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) {
-            const uint8_t* source = in.row(y);
-            uint8_t* target = out.row(y);
-            for (int x = 0; x < in.width; ++x, source += 4, target += 4) {
-                const uint8_t s = source[matte];
-                target[0] = premultiplied[0][s];
-                target[1] = premultiplied[1][s];
-                target[2] = premultiplied[2][s];
-                target[3] = s;
-            }
-        }
+        for (int y = rows.start; y < rows.end; ++y) premultiply(in.row(y), colourRow(y), out.row(y), in.width, tables);
     });
+}
+
+// A row of `width` pixels of one opaque colour.
+std::vector<uint8_t> solidRow(const ColourBytes& colour, int width) {
+    std::vector<uint8_t> row(static_cast<std::size_t>(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        std::copy(colour.channel, colour.channel + 3, row.begin() + x * 4);
+        row[x * 4 + 3] = 255;
+    }
+    return row;
 }
 
 }  // namespace
@@ -220,13 +236,14 @@ int32_t NLEVideoGenerator::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
     if (matte < 0) return 0;
     const ColourBytes first = colourBytes(r0, g0, b0);
     if (mode == 0) {
-        renderSolid(in, out, matte, first);
+        const std::vector<uint8_t> colours = solidRow(first, in.width);
+        applyMatte(in, out, matte, [&](int) { return colours.data(); });
         return 0;
     }
     const ColourBytes last = colourBytes(r1, g1, b1);
     if (!gradient_.matches(theta, first, last, in.width, in.height)) {
         buildGradient(gradient_, theta, first, last, in.width, in.height);
     }
-    applyGradient(in, out, matte, gradient_);
+    applyMatte(in, out, matte, [&](int y) { return gradient_.row(y); });
     return 0;
 }

@@ -30,12 +30,11 @@ public:
         ColourBytes second{};
         int width = 0;
         int height = 0;
-        std::vector<uint8_t> planes;  // blue, green and red planes of width x height bytes each
+        std::vector<uint8_t> pixels;  // BGRA rows of width pixels, alpha 255
 
         bool matches(float angle, const ColourBytes& from, const ColourBytes& to, int columns, int rows) const;
-        uint8_t* plane(int channel) { return planes.data() + planeOffset(channel); }
-        const uint8_t* plane(int channel) const { return planes.data() + planeOffset(channel); }
-        std::size_t planeOffset(int channel) const { return static_cast<std::size_t>(channel) * width * height; }
+        uint8_t* row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width * 4; }
+        const uint8_t* row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * width * 4; }
     };
 
 private:
