@@ -119,13 +119,45 @@ void VideoGeneratorTurningGradient(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
+// The cursor overlays: the default radius (a fraction of the frame width, so the box grows with
+// the width), a radius scaled so that the box has the same pixel size at every frame size, and the
+// mouse off the frame (box empty: the copy alone, through the effect).
+constexpr float kReferenceWidth = 1920.0f;
+
+float widthOf(const benchmark::State& state) { return static_cast<float>(state.range(0)); }
+
 void CircleHighlight(benchmark::State& state) {
     auto effect = makeEffect<NLECircleHighlight>({}, {{"iMouseX", 700.0f}, {"iMouseY", 500.0f}});
     renderFrames(state, *effect);
 }
 
+void CircleHighlightFixedBox(benchmark::State& state) {
+    const float radius = 0.1f * kReferenceWidth / widthOf(state);
+    auto effect = makeEffect<NLECircleHighlight>({}, {{"Radius", radius}, {"iMouseX", 700.0f}, {"iMouseY", 500.0f}});
+    renderFrames(state, *effect);
+}
+
+void CircleHighlightOffFrame(benchmark::State& state) {
+    auto effect = makeEffect<NLECircleHighlight>({}, {{"iMouseX", -5000.0f}, {"iMouseY", 500.0f}});
+    renderFrames(state, *effect);
+}
+
 void Rings(benchmark::State& state) {
     auto effect = makeEffect<NLERings>({}, {{"iMouseX", 700.0f}, {"iMouseY", 500.0f}, {"Process", 0.37f}});
+    renderFrames(state, *effect);
+}
+
+// The ring box is radius-dependent through (Radius / 1.2 + 0.01) * width; keep that product at its
+// value for Radius 1 at 1920 pixels.
+void RingsFixedBox(benchmark::State& state) {
+    const float radius = 1.2f * ((1.0f / 1.2f + 0.01f) * kReferenceWidth / widthOf(state) - 0.01f);
+    auto effect = makeEffect<NLERings>(
+        {}, {{"Radius", radius}, {"iMouseX", 700.0f}, {"iMouseY", 500.0f}, {"Process", 0.37f}});
+    renderFrames(state, *effect);
+}
+
+void RingsOffFrame(benchmark::State& state) {
+    auto effect = makeEffect<NLERings>({}, {{"iMouseX", -5000.0f}, {"iMouseY", 500.0f}, {"Process", 0.37f}});
     renderFrames(state, *effect);
 }
 
@@ -137,6 +169,10 @@ BENCHMARK(VideoGeneratorSolid)->FRAME_SIZES;
 BENCHMARK(VideoGeneratorGradient)->FRAME_SIZES;
 BENCHMARK(VideoGeneratorTurningGradient)->FRAME_SIZES;
 BENCHMARK(CircleHighlight)->FRAME_SIZES;
+BENCHMARK(CircleHighlightFixedBox)->FRAME_SIZES;
+BENCHMARK(CircleHighlightOffFrame)->FRAME_SIZES;
 BENCHMARK(Rings)->FRAME_SIZES;
+BENCHMARK(RingsFixedBox)->FRAME_SIZES;
+BENCHMARK(RingsOffFrame)->FRAME_SIZES;
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "framework/EffectParams.h"
@@ -29,8 +28,7 @@ Disc prepareDisc(float radius, float softness, float opacity, int width) {
     Disc disc;
     disc.outer = (s + 1 + 0.01) * r;
     disc.inner = (1 - s - 0.01) * r;
-    // Clamped before the int conversion: a box wider than any frame is as good as an unbounded one.
-    disc.halfBox = static_cast<float>(static_cast<int>(std::clamp(width * disc.outer, -1e9, 1e9)));
+    disc.halfBox = static_cast<float>(cursorOverlay::truncatedHalfBox(width * disc.outer));
     disc.opacity = static_cast<float>(cursorOverlay::clampUnit(opacity));
     return disc;
 }

@@ -45,11 +45,10 @@ Ripples prepareRipples(float radius, float process, float opacity, int largerSid
     ripples.amplitude1 = animating ? std::sin(rise) : 0.0;
     ripples.amplitude2 = animating ? std::sin(fall) : 0.0;
     ripples.opacity = opacity + 0.2;
-    // The pattern's radius in pixels, truncated. Distances are in units of the larger frame side, so
-    // the box is measured on it too (on the width alone a portrait frame would cut the rings square).
-    // Kept as a double so that absurd radii cannot overflow.
-    ripples.halfBox = std::trunc(std::clamp(ripples.outerRadius * (q + 0.01) * 0.01 * static_cast<float>(largerSide),
-                                            -1e9, 1e9));
+    // The pattern's radius in pixels. Distances are in units of the larger frame side, so the box is
+    // measured on it too (on the width alone a portrait frame would cut the rings square).
+    ripples.halfBox =
+        cursorOverlay::truncatedHalfBox(ripples.outerRadius * (q + 0.01) * 0.01 * static_cast<float>(largerSide));
     return ripples;
 }
 

@@ -186,7 +186,10 @@ TEST_F(NLECircleHighlightTest, DisabledOrDegenerateSettingsCopyTheFrame) {
         {"far above", {0.5f, 0.1f, 0.7f, 40.0f, -1e6f}, 1.0f},
         {"beyond int", {0.5f, 0.1f, 0.7f, 3e30f, -3e30f}, 1.0f},
         {"infinite", {0.5f, 0.1f, 0.7f, inf, -inf}, 1.0f},
-        {"not a number", {0.5f, 0.1f, 0.7f, nan, 30.0f}, 1.0f},
+        {"position not a number", {0.5f, 0.1f, 0.7f, nan, 30.0f}, 1.0f},
+        {"radius not a number", {nan, 0.1f, 0.7f, 40.0f, 30.0f}, 1.0f},
+        {"softness not a number", {0.5f, nan, 0.7f, 40.0f, 30.0f}, 1.0f},
+        {"opacity not a number", {0.5f, 0.1f, nan, 40.0f, 30.0f}, 1.0f},
     };
     for (const Case& c : cases) {
         PaddedFrame out(97, 61, 16);

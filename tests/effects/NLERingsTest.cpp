@@ -158,7 +158,8 @@ TEST_F(NLERingsTest, FarAwayMouseOrExtremeSettingsStayInsideTheFrame) {
                            Click{0.37f, 0.0f, 0.7f, 20.0f, 20.0f}, Click{0.37f, -5.0f, 0.7f, 20.0f, 20.0f},
                            Click{0.37f, -0.012f, 0.7f, 20.0f, 20.0f}, Click{0.37f, 1e9f, 0.7f, 20.0f, 20.0f},
                            Click{0.37f, 1.0f, -3.0f, 20.0f, 20.0f}, Click{0.37f, 1.0f, 9.0f, 20.0f, 20.0f},
-                           Click{nan, 1.0f, 0.7f, 20.0f, 20.0f}}) {
+                           Click{nan, 1.0f, 0.7f, 20.0f, 20.0f}, Click{0.37f, nan, 0.7f, 20.0f, 20.0f},
+                           Click{0.37f, 1.0f, nan, 20.0f, 20.0f}}) {
         PaddedFrame out(64, 48, 16);
         ASSERT_EQ(render(c, out, in), 0);
         EXPECT_TRUE(out.paddingIntact());
