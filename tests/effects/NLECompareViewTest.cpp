@@ -2,21 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
 using qortest::PaddedFrame;
-
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height) {
-    PaddedFrame frame(width, height, 20);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
 
 bool allBytesAre(const cv::Mat& area, uint8_t value) {
     return cv::countNonZero(area.clone().reshape(1) != value) == 0;
@@ -41,7 +31,8 @@ protected:
     // The main input ("before") is a photo with partial alpha, the second input ("after") noise.
     NLECompareViewTest(int width = 512, int height = 512)
         : before(PaddedFrame::from(qortest::samplePicture("astronaut.png", 190)(cv::Rect(0, 0, width, height)), 8)),
-          after(PaddedFrame::from(qortest::noisePicture(width, height, 4), 16)), out(blankFrame(width, height)),
+          after(PaddedFrame::from(qortest::noisePicture(width, height, 4), 16)),
+          out(qortest::untouchedFrame(width, height)),
           effect(qortest::makeEffect<NLECompareView>()) {}
 
     int32_t renderMode(int mode) {
@@ -59,10 +50,7 @@ protected:
 };
 
 TEST_F(NLECompareViewTest, FactoryBuildsItForAlgorithmType96) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(96);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLECompareView*>(filter.get()), nullptr);
+    EXPECT_TRUE(qortest::factoryBuilds<NLECompareView>(96));
 }
 
 TEST_F(NLECompareViewTest, ModesZeroAndOneShowOneInputAlone) {
@@ -96,9 +84,8 @@ TEST_F(NLECompareViewTest, SplitsKeepEveryPixelInItsPlace) {
 TEST_F(NLECompareViewTest, UnknownModesLeaveTheOutputAloneAndSucceed) {
     for (int mode : {-1, 5, 1000}) {
         EXPECT_EQ(renderMode(mode), 0);
-        EXPECT_TRUE(allBytesAre(out.mat(), kUntouched));
+        EXPECT_TRUE(qortest::leftUntouched(out));
     }
-    EXPECT_TRUE(out.paddingIntact());
 }
 
 TEST_F(NLECompareViewOddTest, TheSecondInputTakesTheOddColumnOrRow) {
@@ -121,7 +108,7 @@ TEST_F(NLECompareViewOddTest, SideBySideLeavesTheOddColumnBlack) {
 TEST(NLECompareViewTinyTest, OneRowAndOneColumnFramesAreFilledWithoutFailing) {
     PaddedFrame before = PaddedFrame::from(qortest::noisePicture(1, 1, 1));
     PaddedFrame after = PaddedFrame::from(qortest::noisePicture(1, 1, 2));
-    PaddedFrame out = blankFrame(1, 1);
+    PaddedFrame out = qortest::untouchedFrame(1, 1);
     auto effect = qortest::makeEffect<NLECompareView>();
     for (int mode : {2, 3, 4}) {
         qortest::setInt(*effect, "mode", mode);
@@ -153,7 +140,7 @@ TEST_F(NLECompareViewOddTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
     // A larger output is written only where the view lies.
     ASSERT_EQ(qortest::render(*effect, o, smallerSecond, bigBefore.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat().rowRange(0, 16), bigBefore.mat()(cv::Rect(0, 0, 31, 16))), 0);
-    EXPECT_TRUE(allBytesAre(out.mat().row(16), kUntouched));
+    EXPECT_TRUE(allBytesAre(out.mat().row(16), qortest::kUntouched));
     EXPECT_TRUE(out.paddingIntact());
 }
 

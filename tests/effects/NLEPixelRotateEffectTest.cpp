@@ -3,21 +3,11 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
 using qortest::PaddedFrame;
-
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height) {
-    PaddedFrame frame(width, height, 20);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
 
 cv::Mat rotated(const cv::Mat& picture, cv::RotateFlags turn) {
     cv::Mat result;
@@ -50,44 +40,41 @@ protected:
 };
 
 TEST_F(NLEPixelRotateEffectTest, FactoryBuildsItForAlgorithmType13) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(13);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLEPixelRotateEffect*>(filter.get()), nullptr);
+    EXPECT_TRUE(qortest::factoryBuilds<NLEPixelRotateEffect>(13));
 }
 
 TEST_F(NLEPixelRotateEffectTest, QuarterTurnsIntoAPortraitOutputMoveWholePixels) {
-    PaddedFrame out = blankFrame(200, 301);
+    PaddedFrame out = qortest::untouchedFrame(200, 301);
     EXPECT_EQ(qortest::differingBytes(renderType(0, out), rotated(in.mat(), cv::ROTATE_90_CLOCKWISE)), 0);
     EXPECT_EQ(qortest::differingBytes(renderType(2, out), rotated(in.mat(), cv::ROTATE_90_COUNTERCLOCKWISE)), 0);
 }
 
 TEST_F(NLEPixelRotateEffectTest, HalfTurnAndMirrorsOnEqualSizesMoveWholePixels) {
-    PaddedFrame out = blankFrame(301, 200);
+    PaddedFrame out = qortest::untouchedFrame(301, 200);
     EXPECT_EQ(qortest::differingBytes(renderType(1, out), rotated(in.mat(), cv::ROTATE_180)), 0);
     EXPECT_EQ(qortest::differingBytes(renderType(3, out), mirrored(in.mat(), true)), 0);
     EXPECT_EQ(qortest::differingBytes(renderType(4, out), mirrored(in.mat(), false)), 0);
 }
 
 TEST_F(NLEPixelRotateEffectTest, ATurnedPictureOfAnotherSizeIsStretchedBilinearly) {
-    PaddedFrame landscape = blankFrame(301, 200);
+    PaddedFrame landscape = qortest::untouchedFrame(301, 200);
     cv::Mat expected;
     cv::resize(rotated(in.mat(), cv::ROTATE_90_CLOCKWISE), expected, landscape.mat().size(), 0, 0, cv::INTER_LINEAR);
     EXPECT_EQ(qortest::differingBytes(renderType(0, landscape), expected), 0);
 
-    PaddedFrame smaller = blankFrame(150, 100);
+    PaddedFrame smaller = qortest::untouchedFrame(150, 100);
     cv::resize(mirrored(in.mat(), false), expected, smaller.mat().size(), 0, 0, cv::INTER_LINEAR);
     EXPECT_EQ(qortest::differingBytes(renderType(4, smaller), expected), 0);
 }
 
 TEST_F(NLEPixelRotateEffectTest, QuarterTurnOfASquareFrameNeedsNoStretch) {
     in = PaddedFrame::from(qortest::noisePicture(64, 64, 11), 4);
-    PaddedFrame out = blankFrame(64, 64);
+    PaddedFrame out = qortest::untouchedFrame(64, 64);
     EXPECT_EQ(qortest::differingBytes(renderType(2, out), rotated(in.mat(), cv::ROTATE_90_COUNTERCLOCKWISE)), 0);
 }
 
 TEST_F(NLEPixelRotateEffectTest, TypesOutsideZeroToFourLeaveTheOutputAlone) {
-    PaddedFrame out = blankFrame(301, 200);
+    PaddedFrame out = qortest::untouchedFrame(301, 200);
     const std::vector<uint8_t> unchanged = out.bytes();
     for (int rotateType : {-1, 5, 6, 1000}) {
         qortest::setInt(*effect, "rotateType", rotateType);
@@ -99,7 +86,7 @@ TEST_F(NLEPixelRotateEffectTest, TypesOutsideZeroToFourLeaveTheOutputAlone) {
 }
 
 TEST_F(NLEPixelRotateEffectTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
-    PaddedFrame out = blankFrame(200, 301);
+    PaddedFrame out = qortest::untouchedFrame(200, 301);
     const std::vector<uint8_t> unchanged = out.bytes();
     const tessel::Frame o = out.frame(), i = in.frame();
     EXPECT_EQ(qortest::render(*effect, {nullptr, o.width, o.height, o.stride}, i), 1);

@@ -4,18 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
 using qortest::PaddedFrame;
 
-constexpr uint8_t kUntouched = 77;
-
-// a * b / 255 rounded to nearest, ties to even.
-int mul(int a, int b) { return static_cast<int>(std::nearbyint(a * b / 255.0)); }
+// a * b / 255 rounded, the 8-bit multiply of the blend formulas.
+int mul(int a, int b) { return qortest::multiplyRounded(a, b); }
 
 cv::Vec4b opaque(cv::Vec4b pixel) {
     pixel[3] = 255;
@@ -42,9 +38,7 @@ protected:
     explicit NLEScopeEffectTest(const cv::Mat& picture = qortest::samplePicture("chelsea.png", 140))
         : in(PaddedFrame::from(picture, 8)),
           second(PaddedFrame::from(qortest::noisePicture(picture.cols, picture.rows, 6), 4)),
-          out(picture.cols, picture.rows, 20), effect(qortest::makeEffect<NLEScopeEffect>()) {
-        out.mat().setTo(cv::Scalar::all(kUntouched));
-    }
+          out(qortest::untouchedFrame(picture.cols, picture.rows)), effect(qortest::makeEffect<NLEScopeEffect>()) {}
 
     int32_t renderScope() { return qortest::render(*effect, out.frame(), second.frame(), in.frame()); }
 
@@ -86,10 +80,7 @@ TEST(NLEScopeFootprintTest, AQuarterTurnSwapsTheBoundingBox) {
 }
 
 TEST_F(NLEScopeEffectTest, FactoryBuildsItForAlgorithmType99) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(99);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLEScopeEffect*>(filter.get()), nullptr);
+    EXPECT_TRUE(qortest::factoryBuilds<NLEScopeEffect>(99));
 }
 
 TEST_F(NLEScopeEffectTest, DefaultsShowTheInputMadeOpaque) {

@@ -3,32 +3,19 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "support/EffectCalls.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 namespace {
 
 using qortest::PaddedFrame;
 
-constexpr uint8_t kUntouched = 77;
-
-PaddedFrame blankFrame(int width, int height) {
-    PaddedFrame frame(width, height, 20);
-    frame.mat().setTo(cv::Scalar::all(kUntouched));
-    return frame;
-}
-
 TEST(NLETransformTest, FactoryBuildsItForAlgorithmType18) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(18);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    EXPECT_NE(dynamic_cast<NLETransform*>(filter.get()), nullptr);
+    EXPECT_TRUE(qortest::factoryBuilds<NLETransform>(18));
 }
 
 TEST(NLETransformTest, NoRotationAndEqualSizesCopiesThePhotoByteForByte) {
     PaddedFrame in = PaddedFrame::from(qortest::samplePicture("astronaut.png", 200), 8);
-    PaddedFrame out = blankFrame(in.width(), in.height());
+    PaddedFrame out = qortest::untouchedFrame(in.width(), in.height());
     auto effect = qortest::makeEffect<NLETransform>();
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat(), in.mat()), 0);
@@ -41,7 +28,7 @@ TEST(NLETransformTest, NoRotationResizesToTheOutputWithTheChosenInterpolation) {
     for (int interpolation : {cv::INTER_LINEAR, cv::INTER_CUBIC, cv::INTER_AREA}) {
         SCOPED_TRACE(interpolation);
         qortest::setInt(*effect, "samperType", interpolation);
-        PaddedFrame out = blankFrame(301, 157);
+        PaddedFrame out = qortest::untouchedFrame(301, 157);
         ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
         cv::Mat expected;
         cv::resize(in.mat(), expected, out.mat().size(), 0, 0, interpolation);
@@ -52,7 +39,7 @@ TEST(NLETransformTest, NoRotationResizesToTheOutputWithTheChosenInterpolation) {
 
 TEST(NLETransformTest, NearestNeighbourDoublingRepeatsEveryPixel) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(13, 7, 3));
-    PaddedFrame out = blankFrame(26, 14);
+    PaddedFrame out = qortest::untouchedFrame(26, 14);
     auto effect = qortest::makeEffect<NLETransform>();
     qortest::setInt(*effect, "samperType", cv::INTER_NEAREST);
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
@@ -71,7 +58,7 @@ TEST(NLETransformTest, NearestNeighbourDoublingRepeatsEveryPixel) {
 TEST(NLETransformTest, NinetyDegreesTurnsASquareFrameClockwise) {
     const cv::Mat picture = qortest::samplePicture("chelsea.png", 180)(cv::Rect(60, 20, 200, 200)).clone();
     PaddedFrame in = PaddedFrame::from(picture);
-    PaddedFrame out = blankFrame(200, 200);
+    PaddedFrame out = qortest::untouchedFrame(200, 200);
     auto effect = qortest::makeEffect<NLETransform>();
     qortest::setInt(*effect, "theta", 90);
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
@@ -80,8 +67,8 @@ TEST(NLETransformTest, NinetyDegreesTurnsASquareFrameClockwise) {
     cv::rotate(picture, turned, cv::ROTATE_90_CLOCKWISE);
     const cv::Mat result = out.mat();
     EXPECT_EQ(qortest::differingBytes(result(cv::Rect(2, 0, 198, 199)), turned(cv::Rect(1, 0, 198, 199))), 0);
-    EXPECT_EQ(cv::countNonZero(result.colRange(0, 2).clone().reshape(1) != kUntouched), 0);
-    EXPECT_EQ(cv::countNonZero(result.row(199).reshape(1) != kUntouched), 0);
+    EXPECT_EQ(cv::countNonZero(result.colRange(0, 2).clone().reshape(1) != qortest::kUntouched), 0);
+    EXPECT_EQ(cv::countNonZero(result.row(199).reshape(1) != qortest::kUntouched), 0);
     EXPECT_TRUE(out.paddingIntact());
 }
 
@@ -90,7 +77,7 @@ TEST(NLETransformTest, NinetyDegreesTurnsASquareFrameClockwise) {
 TEST(NLETransformTest, NinetyDegreesOnALandscapeFrameLeavesUncoveredColumnsAlone) {
     const cv::Mat picture = qortest::noisePicture(40, 20, 9);
     PaddedFrame in = PaddedFrame::from(picture, 16);
-    PaddedFrame out = blankFrame(40, 20);
+    PaddedFrame out = qortest::untouchedFrame(40, 20);
     auto effect = qortest::makeEffect<NLETransform>();
     qortest::setInt(*effect, "theta", 90);
     ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
@@ -100,14 +87,14 @@ TEST(NLETransformTest, NinetyDegreesOnALandscapeFrameLeavesUncoveredColumnsAlone
     const cv::Mat result = out.mat();
     // Output column X holds turned column X - 11, shifted up by the 10 rows that fall off the top.
     EXPECT_EQ(qortest::differingBytes(result.colRange(12, 31), turned(cv::Rect(1, 10, 19, 20))), 0);
-    EXPECT_EQ(cv::countNonZero(result.colRange(0, 12).clone().reshape(1) != kUntouched), 0);
-    EXPECT_EQ(cv::countNonZero(result.colRange(31, 40).clone().reshape(1) != kUntouched), 0);
+    EXPECT_EQ(cv::countNonZero(result.colRange(0, 12).clone().reshape(1) != qortest::kUntouched), 0);
+    EXPECT_EQ(cv::countNonZero(result.colRange(31, 40).clone().reshape(1) != qortest::kUntouched), 0);
     EXPECT_TRUE(out.paddingIntact());
 }
 
 TEST(NLETransformTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(24, 16, 2));
-    PaddedFrame out = blankFrame(24, 16);
+    PaddedFrame out = qortest::untouchedFrame(24, 16);
     const std::vector<uint8_t> before = out.bytes();
     auto effect = qortest::makeEffect<NLETransform>();
     const tessel::Frame o = out.frame(), i = in.frame();
@@ -123,7 +110,7 @@ TEST(NLETransformTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
 
 TEST(NLETransformTest, AnInterpolationOpenCvRejectsFailsWithoutThrowing) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(24, 16, 2));
-    PaddedFrame out = blankFrame(30, 20);
+    PaddedFrame out = qortest::untouchedFrame(30, 20);
     auto effect = qortest::makeEffect<NLETransform>();
     qortest::setInt(*effect, "samperType", 7);
     int32_t result = 0;
