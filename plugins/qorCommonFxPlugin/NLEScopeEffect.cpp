@@ -52,7 +52,7 @@ public:
     }
 
 private:
-    // The footprint test includes the rectangle's right and bottom edges.
+    // True when the pixel maps back inside the main input.
     bool inFootprint(int x, int y) const {
         const double u = x - footprint_.x, v = y - footprint_.y;
         const double sx = inverse_(0, 0) * u + inverse_(0, 1) * v + inverse_(0, 2);
@@ -65,8 +65,12 @@ private:
         std::memcpy(output_.row(y) + begin * 4, second_.row(y) + begin * 4, static_cast<std::size_t>(end - begin) * 4);
     }
 
+    // Only pixels of the footprint rectangle, right and bottom edges included, are mapped back.
     void renderRow(int y, int begin, int end) const {
-        if (y < footprint_.y || y > footprint_.y + footprint_.height) return copySecond(y, begin, end);
+        if (y < footprint_.y || y > footprint_.y + footprint_.height) {
+            copySecond(y, begin, end);
+            return;
+        }
         const int left = std::clamp(footprint_.x, begin, end);
         const int right = std::clamp(footprint_.x + footprint_.width + 1, left, end);
         copySecond(y, begin, left);
