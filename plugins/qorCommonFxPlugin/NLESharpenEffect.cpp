@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "framework/EffectParams.h"
@@ -98,6 +99,33 @@ const LumaChangeTable& lumaChangeTable() {
 
 uint8_t addClamped(uint8_t value, int change) { return static_cast<uint8_t>(std::clamp(value + change, 0, 255)); }
 
+// Adds each pixel's luma change to its three colour bytes, clamped; alpha is kept.
+void addLumaChange(const uint8_t* pixel, const uint8_t* luma, const uint8_t* enhanced, uint8_t* target, int count) {
+    const int16_t* changeOf = lumaChangeTable().change + 255;
+    int x = 0;
+#if CV_SIMD128
+    // Four pixels at a time in 16-bit lanes; the alpha lanes get no change and the pack clamps.
+    for (; x + 4 <= count; x += 4) {
+        const int16_t c0 = changeOf[enhanced[x] - luma[x]], c1 = changeOf[enhanced[x + 1] - luma[x + 1]];
+        const int16_t c2 = changeOf[enhanced[x + 2] - luma[x + 2]], c3 = changeOf[enhanced[x + 3] - luma[x + 3]];
+        cv::v_uint16x8 low, high;
+        cv::v_expand(cv::v_load(pixel + 4 * x), low, high);
+        const cv::v_int16x8 changedLow = cv::v_reinterpret_as_s16(low) + cv::v_int16x8(c0, c0, c0, 0, c1, c1, c1, 0);
+        const cv::v_int16x8 changedHigh = cv::v_reinterpret_as_s16(high) + cv::v_int16x8(c2, c2, c2, 0, c3, c3, c3, 0);
+        cv::v_store(target + 4 * x, cv::v_pack_u(changedLow, changedHigh));
+    }
+#endif
+    for (; x < count; ++x) {
+        const int change = changeOf[enhanced[x] - luma[x]];
+        const uint8_t* p = pixel + 4 * x;
+        uint8_t* t = target + 4 * x;
+        t[0] = addClamped(p[0], change);
+        t[1] = addClamped(p[1], change);
+        t[2] = addClamped(p[2], change);
+        t[3] = p[3];
+    }
+}
+
 // Adds the luma change, scaled to full range, to the three colour bytes; alpha is kept.
 class parallel_for_yuv2rgb : public cv::ParallelLoopBody {
 public:
@@ -105,19 +133,9 @@ public:
         : in_(in), luma_(luma), enhanced_(enhanced), out_(out) {}
 
     void operator()(const cv::Range& range) const override {
-        const int16_t* changeOf = lumaChangeTable().change + 255;
         forEachRowRun(range, in_.cols, [&](int y, int x0, int n) {
-            const uint8_t* pixel = in_.ptr<uint8_t>(y) + 4 * x0;
-            const uint8_t* luma = luma_.ptr<uint8_t>(y) + x0;
-            const uint8_t* enhanced = enhanced_.ptr<uint8_t>(y) + x0;
-            uint8_t* target = out_.ptr<uint8_t>(y) + 4 * x0;
-            for (int x = 0; x < n; ++x, pixel += 4, target += 4) {
-                const int change = changeOf[enhanced[x] - luma[x]];
-                target[0] = addClamped(pixel[0], change);
-                target[1] = addClamped(pixel[1], change);
-                target[2] = addClamped(pixel[2], change);
-                target[3] = pixel[3];
-            }
+            addLumaChange(in_.ptr<uint8_t>(y) + 4 * x0, luma_.ptr<uint8_t>(y) + x0, enhanced_.ptr<uint8_t>(y) + x0,
+                          out_.ptr<uint8_t>(y) + 4 * x0, n);
         });
     }
 
