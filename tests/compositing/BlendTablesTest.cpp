@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
-#include <vector>
 
 #include "compositing/BlendTables.h"
 
@@ -135,18 +133,6 @@ TEST(BlendTables, InterpolationRowsRunFromSecondToFirstWithTruncation) {
     EXPECT_EQ(tables->lerp(200, 10, 255), 200);
     EXPECT_EQ(tables->lerp(255, 0, 128), 128);
     EXPECT_EQ(tables->lerp(0, 255, 128), 127);
-}
-
-TEST(BlendTables, ConcurrentFirstCallersShareOneBlock) {
-    std::vector<const BlendTables*> seen(4, nullptr);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < seen.size(); ++i) {
-        threads.emplace_back([&seen, i] { seen[i] = imageC::getBlendTables(); });
-    }
-    for (auto& thread : threads) thread.join();
-    for (const BlendTables* tables : seen) EXPECT_EQ(tables, seen[0]);
-    ASSERT_NE(seen[0], nullptr);
-    EXPECT_EQ(seen[0]->table(BlendTables::AlphaUnion), seen[0]->alphaUnion);
 }
 
 }  // namespace

@@ -67,15 +67,4 @@ TEST(ByteArithmetic, InterpolationEqualsTheInterpolationBlockForEveryTriple) {
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(ByteArithmetic, AlphaBroadcastStaysWithinEachPixel) {
-    const uint16_t pixels[8] = {1, 2, 3, 40, 5, 6, 7, 250};
-    uint16_t out[8];
-    cv::v_store(out, imageC::broadcastAlpha(cv::v_load(pixels)));
-    const uint16_t expected[8] = {40, 40, 40, 40, 250, 250, 250, 250};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], expected[i]) << "lane " << i;
-    cv::v_store(out, cv::v_load(pixels) | imageC::opaqueAlphaLanes());
-    const uint16_t opaque[8] = {1, 2, 3, 255, 5, 6, 7, 255};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], opaque[i]) << "lane " << i;
-}
-
 }  // namespace
