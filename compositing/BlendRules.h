@@ -1,10 +1,11 @@
 #pragma once
 // The per-pixel rules of the compositing kernels, shared by the row-parallel loop bodies and the
 // single-pixel blend. Each rule modifies the destination pixel D in place from the source pixel S
-// (4 bytes each: channels 0-2 colour, 3 alpha). operator() handles one pixel and is the reference;
-// fourPixels() handles four adjacent pixels in 16-bit lanes with the same arithmetic, and the tests
-// compare the two byte for byte. Rules are written without branches: where a pixel is to stay as it
-// is, either the formula gives D back by itself (weight 0) or a select keeps it.
+// (4 bytes each: channels 0-2 colour, 3 alpha). operator() handles one pixel; fourPixels() handles
+// four adjacent pixels in 16-bit lanes with the same arithmetic and gives the same bytes (the tests
+// hold both to a table-based model on widths that leave a remainder). The four-pixel forms have no
+// branches: where a pixel is to stay as it is, either the formula gives D back by itself (weight 0)
+// or a select keeps it.
 
 #include <algorithm>
 #include <cstdint>
