@@ -8,6 +8,7 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/Stripes.h"
 #include "framework/copyPlane.h"
 
 using tessel::Frame;
@@ -18,6 +19,7 @@ constexpr double kIdentityAmount = 1e-7;
 constexpr int kSmallFrameSide = 10;  // frames no larger than this on both sides are copied
 constexpr double kPixelStripeHint = 16;
 constexpr int kBoxCount = 3;
+constexpr int kSoftenBands = 8;
 
 // Calls span(y, x, n) for each run of pixels of the linear index range that lies on one row.
 template <typename Span>
@@ -186,8 +188,15 @@ void NLESharpenEffect::SharpenState::prepareEnhanceTable() {
 
 void NLESharpenEffect::soften(const cv::Mat& in, cv::Mat& out) {
     boxSizes = softenBoxSizes(softenKernelSize(amount, out.cols, out.rows));
+    // Each box runs in horizontal bands that keep their place in the whole frame, so the filter
+    // reads across band seams and the result equals one pass over the frame.
     auto box = [](const cv::Mat& from, cv::Mat& to, int size) {
-        cv::boxFilter(from, to, -1, cv::Size(size, size), cv::Point(-1, -1), true, cv::BORDER_REFLECT_101);
+        to.create(from.size(), from.type());
+        tessel::parallelStripes(from.rows, kSoftenBands, [&](const cv::Range& rows) {
+            cv::Mat band = to.rowRange(rows);
+            cv::boxFilter(from.rowRange(rows), band, -1, cv::Size(size, size), cv::Point(-1, -1), true,
+                          cv::BORDER_REFLECT_101);
+        });
     };
     box(in, softenScratch[0], boxSizes[0]);
     box(softenScratch[0], softenScratch[1], boxSizes[1]);

@@ -165,6 +165,20 @@ TEST(NLESharpenEffectTest, SoftenAtMinus20On640By360IsOneThreeByThreeBoxOverAllC
     EXPECT_TRUE(out.paddingIntact());
 }
 
+TEST(NLESharpenEffectTest, SoftenAtMinus100OnFullHdIsThreeBoxesOverTheWholeFrame) {
+    cv::Mat photo;
+    cv::resize(qortest::samplePicture("coffee.png", 120), photo, cv::Size(1920, 1080), 0, 0, cv::INTER_LINEAR);
+    PaddedFrame in = PaddedFrame::from(photo, 8);
+    PaddedFrame out = untouchedFrame(1920, 1080, 4);
+    ASSERT_EQ(qortest::render(*sharpenWithAmount(-100), out.frame(), in.frame()), 0);
+    cv::Mat expected = photo.clone();
+    for (int size : {5, 5, 7}) {  // kernel 15
+        cv::boxFilter(expected, expected, -1, cv::Size(size, size), cv::Point(-1, -1), true, cv::BORDER_REFLECT_101);
+    }
+    EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
+    EXPECT_TRUE(out.paddingIntact());
+}
+
 TEST(NLESharpenEffectTest, SoftenBelow640PixelsLeavesTheFrameAsItIs) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(639, 300, 5));
     PaddedFrame out = untouchedFrame(639, 300);
