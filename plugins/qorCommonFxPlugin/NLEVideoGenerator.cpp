@@ -62,27 +62,41 @@ uint8_t roundToByte(double value) {
     return static_cast<uint8_t>(static_cast<int32_t>((clamped + 0x1p52) - 0x1p52));
 }
 
-// One colour channel along a row: the bytes round(from * weightA + to * weightB), saturated.
-void blendWeights(const double* weightA, const double* weightB, double from, double to, uint8_t* colour, int width) {
+// One row of gradient pixels: colour byte k is round(first[k] * weightA + second[k] * weightB),
+// saturated, and alpha is 255.
+void gradientRow(const double* weightA, const double* weightB, const ColourBytes& first, const ColourBytes& second,
+                 uint8_t* pixels, int width) {
     int x = 0;
 #if CV_SIMD128_64F
-    // Eight pixels at a time: the max/min clamp sends a NaN to 0 as roundToByte does, and the
+    // Sixteen pixels at a time: the max/min clamp sends a NaN to 0 as roundToByte does, and the
     // vector conversion rounds to nearest, ties to even, like the 2^52 step.
-    const cv::v_float64x2 fromWeight = cv::v_setall_f64(from);
-    const cv::v_float64x2 toWeight = cv::v_setall_f64(to);
     const cv::v_float64x2 zero = cv::v_setzero_f64();
     const cv::v_float64x2 maximum = cv::v_setall_f64(255.0);
-    const auto clampedPair = [&](int at) {
-        const cv::v_float64x2 value = fromWeight * cv::v_load(weightA + at) + toWeight * cv::v_load(weightB + at);
-        return cv::v_min(cv::v_max(value, zero), maximum);
-    };
-    for (; x + 8 <= width; x += 8) {
-        const cv::v_int32x4 low = cv::v_round(clampedPair(x), clampedPair(x + 2));
-        const cv::v_int32x4 high = cv::v_round(clampedPair(x + 4), clampedPair(x + 6));
-        cv::v_pack_u_store(colour + x, cv::v_pack(low, high));
+    const cv::v_uint8x16 opaque = cv::v_setall_u8(255);
+    for (; x + 16 <= width; x += 16) {
+        cv::v_uint8x16 channel[3];
+        for (int k = 0; k < 3; ++k) {
+            const cv::v_float64x2 from = cv::v_setall_f64(first.channel[k]);
+            const cv::v_float64x2 to = cv::v_setall_f64(second.channel[k]);
+            const auto clampedPair = [&](int at) {
+                const cv::v_float64x2 value = from * cv::v_load(weightA + at) + to * cv::v_load(weightB + at);
+                return cv::v_min(cv::v_max(value, zero), maximum);
+            };
+            const auto roundEight = [&](int at) {
+                return cv::v_pack(cv::v_round(clampedPair(at), clampedPair(at + 2)),
+                                  cv::v_round(clampedPair(at + 4), clampedPair(at + 6)));
+            };
+            channel[k] = cv::v_pack_u(roundEight(x), roundEight(x + 8));
+        }
+        cv::v_store_interleave(pixels + x * 4, channel[0], channel[1], channel[2], opaque);
     }
 #endif
-    for (; x < width; ++x) colour[x] = roundToByte(from * weightA[x] + to * weightB[x]);
+    for (; x < width; ++x) {
+        for (int k = 0; k < 3; ++k) {
+            pixels[x * 4 + k] = roundToByte(first.channel[k] * weightA[x] + second.channel[k] * weightB[x]);
+        }
+        pixels[x * 4 + 3] = 255;
+    }
 }
 
 struct Point {
@@ -104,16 +118,12 @@ std::vector<float> squaredOffsets(int count, float anchor) {
     return squares;
 }
 
-// Per-row scratch of the gradient build. Separate passes over plain arrays let the compiler
-// vectorise the distances and weights.
-struct GradientRow {
-    explicit GradientRow(int width)
-        : distanceA(width), distanceB(width), weightA(width), weightB(width),
-          colour{std::vector<uint8_t>(width), std::vector<uint8_t>(width), std::vector<uint8_t>(width)} {}
+// Per-row scratch of the gradient build: each pixel's weights for the two colours. Plain arrays
+// filled in separate passes let the compiler vectorise the distances.
+struct GradientWeights {
+    explicit GradientWeights(int width) : weightA(width), weightB(width) {}
 
-    std::vector<float> distanceA, distanceB;
     std::vector<double> weightA, weightB;
-    std::vector<uint8_t> colour[3];  // B, G, R
 };
 
 // Each pixel's colour weighs the first colour by its distance to anchor A and the second by its
@@ -135,23 +145,15 @@ void buildGradient(Gradient& gradient, float theta, const ColourBytes& first, co
     const std::vector<float> rowsB = squaredOffsets(height, anchorB.y);
 
     tessel::parallelRange(height, -1, [&](const cv::Range& rows) {
-        GradientRow row(width);
+        GradientWeights row(width);
         for (int y = rows.start; y < rows.end; ++y) {
-            for (int x = 0; x < width; ++x) row.distanceA[x] = tessel::fastDistance(columnsA[x] + rowsA[y]);
-            for (int x = 0; x < width; ++x) row.distanceB[x] = tessel::fastDistance(columnsB[x] + rowsB[y]);
-            for (int x = 0; x < width; ++x) row.weightA[x] = row.distanceA[x] / kAnchorDistance;
-            for (int x = 0; x < width; ++x) row.weightB[x] = row.distanceB[x] / kAnchorDistance;
-            for (int k = 0; k < 3; ++k) {
-                blendWeights(row.weightA.data(), row.weightB.data(), first.channel[k], second.channel[k],
-                             row.colour[k].data(), width);
+            for (int x = 0; x < width; ++x) {
+                row.weightA[x] = tessel::fastDistance(columnsA[x] + rowsA[y]) / kAnchorDistance;
             }
-            uint8_t* pixel = gradient.row(y);
-            for (int x = 0; x < width; ++x, pixel += 4) {
-                pixel[0] = row.colour[0][x];
-                pixel[1] = row.colour[1][x];
-                pixel[2] = row.colour[2][x];
-                pixel[3] = 255;
+            for (int x = 0; x < width; ++x) {
+                row.weightB[x] = tessel::fastDistance(columnsB[x] + rowsB[y]) / kAnchorDistance;
             }
+            gradientRow(row.weightA.data(), row.weightB.data(), first, second, gradient.row(y), width);
         }
     });
 }
