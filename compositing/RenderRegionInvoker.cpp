@@ -19,25 +19,17 @@ parallelRenderRegionInInvoker::parallelRenderRegionInInvoker(cv::Mat* output, ui
       fillBlue_(clampByte(fillBlue)), fillGreen_(clampByte(fillGreen)), fillRed_(clampByte(fillRed)),
       fillAlpha_(clampByte(fillAlpha)), tables_(getBlendTables()) {
     const int32_t fill[3] = {fillBlue_, fillGreen_, fillRed_};
-    const auto alpha = static_cast<uint8_t>(fillAlpha_);
     for (int channel = 0; channel < 3; ++channel) {
-        const int tint = tables_->mul(static_cast<uint8_t>(fill[channel]), alpha);
-        for (int value = 0; value < 256; ++value) {
-            const int shaded = tables_->mul(static_cast<uint8_t>(value), inverseAlpha_) + tint;
-            shade_[channel][value] = static_cast<uint8_t>(std::min(shaded, 255));
-        }
+        tint_[channel] = tables_->mul(static_cast<uint8_t>(fill[channel]), static_cast<uint8_t>(fillAlpha_));
     }
 }
 
 void parallelRenderRegionInInvoker::shadeSpan(uint8_t* pixel, int count) const {
     int i = 0;
-    // Four pixels at a time with the integer form of the multiply table; sums above 255 saturate
-    // in the final pack as in the scalar rule.
+    // Four pixels at a time with the integer form of the multiply table; sums above 255 (only
+    // possible when inverseAlpha is not 255 - fillAlpha) saturate in the final pack.
     const PixelLanes inverse = cv::v_setall_u16(inverseAlpha_);
-    const auto tint = [&](int32_t fill) { return static_cast<uint16_t>(tables_->mul(static_cast<uint8_t>(fill),
-                                                                                     static_cast<uint8_t>(fillAlpha_))); };
-    const uint16_t tintLanes[8] = {tint(fillBlue_), tint(fillGreen_), tint(fillRed_), 0,
-                                   tint(fillBlue_), tint(fillGreen_), tint(fillRed_), 0};
+    const uint16_t tintLanes[8] = {tint_[0], tint_[1], tint_[2], 0, tint_[0], tint_[1], tint_[2], 0};
     const PixelLanes tints = cv::v_load(tintLanes);
     const PixelLanes colourLanes = cv::v_reinterpret_as_u16(cv::v_setall_u64(0x0000FFFFFFFFFFFFull));
     const auto shade = [&](const PixelLanes& p) {
@@ -52,9 +44,10 @@ void parallelRenderRegionInInvoker::shadeSpan(uint8_t* pixel, int count) const {
     }
     for (; i < count; ++i, pixel += 4) {
         const uint8_t alpha = pixel[3];
-        pixel[0] = shade_[0][tables_->mul(pixel[0], alpha)];
-        pixel[1] = shade_[1][tables_->mul(pixel[1], alpha)];
-        pixel[2] = shade_[2][tables_->mul(pixel[2], alpha)];
+        for (int c = 0; c < 3; ++c) {
+            const int shaded = tables_->mul(tables_->mul(pixel[c], alpha), inverseAlpha_) + tint_[c];
+            pixel[c] = static_cast<uint8_t>(std::min(shaded, 255));
+        }
         pixel[3] = 255;
     }
 }

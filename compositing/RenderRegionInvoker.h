@@ -38,8 +38,8 @@ private:
     int32_t fillAlpha_;
 
     const BlendTables* tables_;
-    // For each colour channel (B, G, R) and premultiplied value v: mul(v, inverseAlpha) + mul(fill, fillAlpha).
-    uint8_t shade_[3][256];
+    // mul(fill colour, fillAlpha) for B, G, R: the shade's share of every outside pixel.
+    uint16_t tint_[3];
 };
 
 }  // namespace imageC

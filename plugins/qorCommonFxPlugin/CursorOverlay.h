@@ -30,7 +30,8 @@ inline cv::Range clipSpan(double first, double end, int size) {
 // A box half-size in pixels, truncated toward zero like an int conversion, but kept within
 // +-1e9 (boxes that large cover any frame anyway) and 0 for anything that is not a number.
 inline double truncatedHalfBox(double pixels) {
-    return pixels > -1e9 ? (pixels < 1e9 ? std::trunc(pixels) : 1e9) : (pixels <= -1e9 ? -1e9 : 0.0);
+    if (std::isnan(pixels)) return 0.0;
+    return std::trunc(std::clamp(pixels, -1e9, 1e9));
 }
 
 // x clamped to 0..1, with anything that is not a number counting as 0.
