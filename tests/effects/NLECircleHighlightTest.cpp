@@ -2,34 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "effects/OverlayReference.h"
 #include "support/EffectCalls.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 using qortest::PaddedFrame;
-
-float approximateSqrt(float square) {
-    uint32_t bits;
-    std::memcpy(&bits, &square, 4);
-    bits = 0x5F375A86u - (bits >> 1);
-    float estimate;
-    std::memcpy(&estimate, &bits, 4);
-    estimate = estimate * (1.5f - 0.5f * square * estimate * estimate);
-    return 1.0f / estimate;
-}
-
-double unit(double x) { return std::min(1.0, std::max(0.0, x)); }
-
-uint8_t mixReference(uint8_t c, int k, double a) {
-    return static_cast<uint8_t>(static_cast<int>(static_cast<double>(static_cast<float>(k * a)) + c * (1.0 - a)));
-}
 
 struct Highlight {
     float radius = 0.1f;
@@ -47,19 +31,19 @@ cv::Mat highlightReference(const cv::Mat& picture, const Highlight& h) {
     const double s = h.softness * 0.2;
     const double outer = (s + 1 + 0.01) * r;
     const double inner = (1 - s - 0.01) * r;
-    const double opacity = unit(h.opacity);
+    const double opacity = overlayref::unit(h.opacity);
     for (int y = 0; y < picture.rows; ++y) {
         for (int x = 0; x < picture.cols; ++x) {
             const float dx = static_cast<float>(x) - h.mouseX;
             const float dy = static_cast<float>(y) - h.mouseY;
-            const float dist = approximateSqrt(dx * dx + dy * dy) / static_cast<float>(picture.cols);
+            const float dist = overlayref::approximateSqrt(dx * dx + dy * dy) / static_cast<float>(picture.cols);
             if (!(dist < outer)) continue;
-            const double t = unit((dist - inner) / (outer - inner));
-            const double a = unit((1 - (3 - 2 * t) * t * t) * opacity);
+            const double t = overlayref::unit((dist - inner) / (outer - inner));
+            const double a = overlayref::unit((1 - (3 - 2 * t) * t * t) * opacity);
             cv::Vec4b& pixel = expected.at<cv::Vec4b>(y, x);
-            pixel[0] = mixReference(pixel[0], h.blue, a);
-            pixel[1] = mixReference(pixel[1], h.green, a);
-            pixel[2] = mixReference(pixel[2], h.red, a);
+            pixel[0] = overlayref::mix(pixel[0], h.blue, a);
+            pixel[1] = overlayref::mix(pixel[1], h.green, a);
+            pixel[2] = overlayref::mix(pixel[2], h.red, a);
         }
     }
     return expected;
@@ -121,12 +105,16 @@ TEST_F(NLECircleHighlightTest, FadesFromFullOpacityInsideToNothingOutside) {
     h.red = 200;
     ASSERT_EQ(render(h, out, in), 0);
     const cv::Mat row = out.mat().row(30);
-    const int full = mixReference(100, 200, 0.6f);
+    const int full = overlayref::mix(100, 200, 0.6f);
     int previous = full;
     for (int d = 0; d < 100; ++d) {
         const int red = row.at<cv::Vec4b>(0, 100 + d)[2];
-        if (d <= 70) EXPECT_EQ(red, full) << d;
-        if (d >= 89) EXPECT_EQ(red, 100) << d;
+        if (d <= 70) {
+            EXPECT_EQ(red, full) << d;
+        }
+        if (d >= 89) {
+            EXPECT_EQ(red, 100) << d;
+        }
         EXPECT_LE(red, previous) << d;
         previous = red;
     }
@@ -222,9 +210,7 @@ TEST_F(NLECircleHighlightTest, RefusesBuffersThatDoNotFitAndLeavesTheOutputUntou
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(30, 20, 4));
     const Highlight h{0.5f, 0.1f, 0.7f, 10.0f, 10.0f};
     const auto refused = [&](PaddedFrame& out, const tessel::Frame& outFrame, const tessel::Frame& inFrame) {
-        const std::vector<uint8_t> before = out.bytes();
-        EXPECT_EQ(qortest::render(*effect, outFrame, inFrame), 1);
-        EXPECT_EQ(out.bytes(), before);
+        overlayref::expectRefused(*effect, out, outFrame, inFrame);
     };
     set(h);
     PaddedFrame narrow(29, 20);

@@ -1,20 +1,18 @@
 #include "plugins/qorCommonFxPlugin/NLEVideoGenerator.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "effects/OverlayReference.h"
 #include "support/EffectCalls.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 using qortest::PaddedFrame;
-
-int mulReference(int a, int b) { return static_cast<int>(std::nearbyint(a * b / 255.0)); }
 
 struct Colour {
     float red, green, blue;
@@ -23,15 +21,6 @@ struct Colour {
 int colourByte(float component) { return static_cast<int>(component * 255); }
 
 // Square root by the bit-level reciprocal estimate and one Newton step.
-float approximateSqrt(float square) {
-    uint32_t bits;
-    std::memcpy(&bits, &square, 4);
-    bits = 0x5F375A86u - (bits >> 1);
-    float estimate;
-    std::memcpy(&estimate, &bits, 4);
-    estimate = estimate * (1.5f - 0.5f * square * estimate * estimate);
-    return 1.0f / estimate;
-}
 
 // The generated frame written from the description of the effect, one pixel at a time.
 cv::Mat generatedReference(const cv::Mat& input, int matteChannel, bool gradient, float theta, const Colour& first,
@@ -52,15 +41,15 @@ cv::Mat generatedReference(const cv::Mat& input, int matteChannel, bool gradient
             if (gradient) {
                 const float u = static_cast<float>(x) / static_cast<float>(input.cols);
                 const float v = static_cast<float>(y) / static_cast<float>(input.rows);
-                const double weightA = approximateSqrt((u - ax) * (u - ax) + (v - ay) * (v - ay)) / 1.4;
-                const double weightB = approximateSqrt((u - bx) * (u - bx) + (v - by) * (v - by)) / 1.4;
+                const double weightA = overlayref::approximateSqrt((u - ax) * (u - ax) + (v - ay) * (v - ay)) / 1.4;
+                const double weightB = overlayref::approximateSqrt((u - bx) * (u - bx) + (v - by) * (v - by)) / 1.4;
                 for (int k = 0; k < 3; ++k) {
                     const double mixed = std::nearbyint(from[k] * weightA + to[k] * weightB);
                     colour[k] = static_cast<int>(std::min(255.0, std::max(0.0, mixed)));
                 }
             }
             cv::Vec4b& pixel = expected.at<cv::Vec4b>(y, x);
-            for (int k = 0; k < 3; ++k) pixel[k] = static_cast<uint8_t>(mulReference(s, colour[k]));
+            for (int k = 0; k < 3; ++k) pixel[k] = static_cast<uint8_t>(overlayref::mul(s, colour[k]));
             pixel[3] = static_cast<uint8_t>(s);
         }
     }
@@ -106,7 +95,7 @@ TEST_F(NLEVideoGeneratorTest, SolidColourInEveryMatteChannel) {
         EXPECT_TRUE(out.paddingIntact());
         // Colour bytes are truncated: 0.9 * 255 = 229.5 gives 229.
         const cv::Vec4b& source = picture.at<cv::Vec4b>(4, 9);
-        EXPECT_EQ(out.mat().at<cv::Vec4b>(4, 9)[2], mulReference(source[kMatteByte[channel]], 229));
+        EXPECT_EQ(out.mat().at<cv::Vec4b>(4, 9)[2], overlayref::mul(source[kMatteByte[channel]], 229));
     }
 }
 
@@ -224,9 +213,7 @@ TEST_F(NLEVideoGeneratorTest, RefusesBuffersThatDoNotFitAndLeavesTheOutputUntouc
     configure(1, 3, 45.0f);
     setColours(orange, teal);
     const auto refused = [&](PaddedFrame& out, const tessel::Frame& outFrame, const tessel::Frame& inFrame) {
-        const std::vector<uint8_t> before = out.bytes();
-        EXPECT_EQ(qortest::render(*effect, outFrame, inFrame), 1);
-        EXPECT_EQ(out.bytes(), before);
+        overlayref::expectRefused(*effect, out, outFrame, inFrame);
     };
     PaddedFrame narrow(29, 20);
     refused(narrow, narrow.frame(), in.frame());
