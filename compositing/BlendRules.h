@@ -31,21 +31,32 @@ struct ModeTable {
     uint8_t strength;
 
     void operator()(const uint8_t* s, uint8_t* d) const {
-        uint8_t looked[4];
-        for (int c = 0; c < 4; ++c) looked[c] = table[d[c] * 256 + s[c]];
-        mix(s, looked, d);
-    }
-
-    // D from the looked-up table values of its four channels.
-    void mix(const uint8_t* s, const uint8_t* looked, uint8_t* d) const {
         const uint8_t alpha = mul255(s[3], strength);
         const uint8_t beta = static_cast<uint8_t>(255 - alpha);
-        for (int c = 0; c < 4; ++c) d[c] = static_cast<uint8_t>(mul255(looked[c], alpha) + mul255(d[c], beta));
+        for (int c = 0; c < 4; ++c) {
+            d[c] = static_cast<uint8_t>(mul255(table[d[c] * 256 + s[c]], alpha) + mul255(d[c], beta));
+        }
     }
 
-    void mixFourPixels(const uint8_t* s, const uint8_t* looked, uint8_t* d) const {
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        // Interleaving source and destination bytes gives the sixteen table indices D * 256 + S as
+        // 16-bit lanes (little-endian).
+        cv::v_uint8x16 low, high;
+        cv::v_zip(cv::v_load(s), cv::v_load(d), low, high);
+        alignas(16) uint16_t index[16];
+        cv::v_store(index, cv::v_reinterpret_as_u16(low));
+        cv::v_store(index + 8, cv::v_reinterpret_as_u16(high));
+        // The looked-up bytes are gathered in registers: written to memory one by one and read back
+        // as a vector they would stall on store forwarding.
+        uint64_t firstHalf = 0, secondHalf = 0;
+        for (int i = 0; i < 8; ++i) {
+            firstHalf |= uint64_t{table[index[i]]} << (8 * i);
+            secondHalf |= uint64_t{table[index[8 + i]]} << (8 * i);
+        }
+        FourPixels modeValues;
+        cv::v_expand(cv::v_reinterpret_as_u8(cv::v_uint64x2(firstHalf, secondHalf)), modeValues.first, modeValues.second);
+
         const FourPixels source = loadFourPixels(s);
-        const FourPixels modeValues = loadFourPixels(looked);
         FourPixels target = loadFourPixels(d);
         const PixelLanes k = cv::v_setall_u16(strength);
         const auto blend = [&](const PixelLanes& src, const PixelLanes& modeValue, const PixelLanes& dst) {
@@ -182,22 +193,6 @@ void blendRow(const Rule& rule, const uint8_t* s, uint8_t* d, int cols) {
     int x = 0;
     for (; x + 4 <= cols; x += 4) rule.fourPixels(s + 4 * x, d + 4 * x);
     for (; x < cols; ++x) rule(s + 4 * x, d + 4 * x);
-}
-
-// The table rule looks a whole chunk of pixels up before blending it: vector loads of bytes just
-// written one by one would stall on store forwarding, while a chunk written earlier is read freely.
-inline void blendRow(const ModeTable& rule, const uint8_t* s, uint8_t* d, int cols) {
-    constexpr int kChunk = 256;
-    alignas(16) uint8_t looked[4 * kChunk];
-    for (int start = 0; start < cols; start += kChunk) {
-        const int count = std::min(kChunk, cols - start);
-        const uint8_t* sc = s + 4 * start;
-        uint8_t* dc = d + 4 * start;
-        for (int i = 0; i < 4 * count; ++i) looked[i] = rule.table[dc[i] * 256 + sc[i]];
-        int x = 0;
-        for (; x + 4 <= count; x += 4) rule.mixFourPixels(sc + 4 * x, looked + 4 * x, dc + 4 * x);
-        for (; x < count; ++x) rule.mix(sc + 4 * x, looked + 4 * x, dc + 4 * x);
-    }
 }
 
 }  // namespace imageC::rules
