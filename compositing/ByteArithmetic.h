@@ -11,15 +11,12 @@
 
 namespace imageC {
 
-// x / 255 truncated, for 0 <= x <= 65279.
-inline uint16_t divide255(uint16_t x) { return static_cast<uint16_t>((x + 1 + (x >> 8)) >> 8); }
+// x / 255 truncated, for every 16-bit x: x * 0x8081 / 2^23.
+inline uint16_t divide255(uint16_t x) { return static_cast<uint16_t>((x * 0x8081u) >> 23); }
 
-// a * b / 255 rounded to nearest: table 1 (mul). The quotient is never exactly halfway, so rounding
-// half up equals the table's ties-to-even.
-inline uint8_t mul255(uint8_t a, uint8_t b) {
-    const uint16_t t = static_cast<uint16_t>(a * b + 128);
-    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
-}
+// a * b / 255 rounded to nearest: table 1 (mul). The remainder of a * b by 255 is never 127.5, so
+// adding 127 before the truncating division rounds, and half-up equals the table's ties-to-even.
+inline uint8_t mul255(uint8_t a, uint8_t b) { return static_cast<uint8_t>(divide255(static_cast<uint16_t>(a * b + 127))); }
 
 // (s * t + d * (255 - t)) / 255 truncated: the interpolation row of (s, d) at t.
 inline uint8_t lerp255(uint8_t s, uint8_t d, uint8_t t) {
@@ -35,11 +32,11 @@ inline uint8_t unite255(uint8_t a, uint8_t b) {
 // Two BGRA pixels widened to 16-bit lanes: B, G, R, A of the first pixel, then of the second.
 using PixelLanes = cv::v_uint16x8;
 
-inline PixelLanes divide255(const PixelLanes& x) { return (x + cv::v_setall_u16(1) + (x >> 8)) >> 8; }
+// The high half of x * 0x8081 (one instruction), shifted by the remaining 7 bits.
+inline PixelLanes divide255(const PixelLanes& x) { return cv::v_mul_hi(x, cv::v_setall_u16(0x8081)) >> 7; }
 
 inline PixelLanes mul255(const PixelLanes& a, const PixelLanes& b) {
-    const PixelLanes t = cv::v_mul_wrap(a, b) + cv::v_setall_u16(128);
-    return (t + (t >> 8)) >> 8;
+    return divide255(cv::v_mul_wrap(a, b) + cv::v_setall_u16(127));
 }
 
 inline PixelLanes lerp255(const PixelLanes& s, const PixelLanes& d, const PixelLanes& t) {
