@@ -17,6 +17,20 @@ void laneValues(const uint16_t (&a)[8], const uint16_t (&b)[8], const uint16_t (
     cv::v_store(out, operation(cv::v_load(a), cv::v_load(b), cv::v_load(t)));
 }
 
+TEST(ByteArithmetic, DivisionBy255TruncatesEverySixteenBitValue) {
+    int mismatches = 0;
+    for (uint32_t x = 0; x < 65536; x += 8) {
+        uint16_t values[8], quotients[8];
+        for (uint32_t i = 0; i < 8; ++i) values[i] = static_cast<uint16_t>(x + i);
+        cv::v_store(quotients, imageC::divide255(cv::v_load(values)));
+        for (uint32_t i = 0; i < 8; ++i) {
+            mismatches += imageC::divide255(values[i]) != (x + i) / 255;
+            mismatches += quotients[i] != (x + i) / 255;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(ByteArithmetic, MultiplyAndUnionEqualTheirTablesForEveryPair) {
     const imageC::BlendTables& tables = *imageC::getBlendTables();
     int mismatches = 0;
