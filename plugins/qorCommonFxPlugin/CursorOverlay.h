@@ -27,6 +27,13 @@ inline cv::Range clipSpan(double first, double end, int size) {
     return {bound(first), std::max(bound(first), bound(end))};
 }
 
+// Stripe hint for the box: a cursor-sized box is done on the calling thread, since waking the
+// worker pool costs more than the box; only boxes of many pixels are split.
+inline double boxStripes(const cv::Range& rows, const cv::Range& cols) {
+    constexpr double kPixelsPerStripe = 16384;
+    return std::max(1.0, std::floor(static_cast<double>(rows.size()) * cols.size() / kPixelsPerStripe));
+}
+
 // A box half-size in pixels, truncated toward zero like an int conversion, but kept within
 // +-1e9 (boxes that large cover any frame anyway) and 0 for anything that is not a number.
 inline double truncatedHalfBox(double pixels) {

@@ -72,7 +72,7 @@ int32_t NLECircleHighlight::Transform(uint8_t* dst, int32_t dstWidth, int32_t ds
     const cursorOverlay::Colour colour{colorB, colorG, colorR};
     const auto width = static_cast<float>(in.width);
 
-    tessel::parallelRange(rows.size(), -1, [&](const cv::Range& band) {
+    tessel::parallelRange(rows.size(), cursorOverlay::boxStripes(rows, cols), [&](const cv::Range& band) {
         for (int y = rows.start + band.start; y < rows.start + band.end; ++y) {
             const float dy = static_cast<float>(y) - mouseY;
             uint8_t* pixel = out.row(y) + cols.start * Frame::kChannels;

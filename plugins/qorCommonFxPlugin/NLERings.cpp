@@ -100,7 +100,7 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
                                                    in.width);
     const cursorOverlay::Colour colour{colorB, colorG, colorR};
 
-    tessel::parallelRange(rows.size(), -1, [&](const cv::Range& band) {
+    tessel::parallelRange(rows.size(), cursorOverlay::boxStripes(rows, cols), [&](const cv::Range& band) {
         for (int y = rows.start + band.start; y < rows.start + band.end; ++y) {
             const double dy = y - centreY;
             uint8_t* pixel = out.row(y) + cols.start * Frame::kChannels;

@@ -189,9 +189,10 @@ TEST_F(NLECircleHighlightTest, DisabledOrDegenerateSettingsCopyTheFrame) {
 }
 
 TEST_F(NLECircleHighlightTest, ExtremeRadiusAndOpacityStayInsideTheFrame) {
-    const cv::Mat picture = qortest::noisePicture(41, 23, 13);
+    // Large enough for the box to be split among workers.
+    const cv::Mat picture = qortest::noisePicture(301, 203, 13);
     PaddedFrame in = PaddedFrame::from(picture, 4);
-    PaddedFrame out(41, 23, 16);
+    PaddedFrame out(301, 203, 16);
     Highlight huge{1e9f, 0.1f, 5.0f, 20.0f, 10.0f, 1, 2, 3};
     ASSERT_EQ(render(huge, out, in), 0);
     EXPECT_TRUE(out.paddingIntact());
