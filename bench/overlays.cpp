@@ -3,17 +3,10 @@
 // The cursor overlays copy the frame and then visit only the box around the mouse, so their cost
 // over the copy follows the box, not the frame.
 
-#include <benchmark/benchmark.h>
-
-#include <memory>
 #include <utility>
 #include <vector>
 
-#include <opencv2/core.hpp>
-
-#include "framework/NLEFilterInfo.h"
-#include "framework/ParamValue.h"
-#include "framework/copyPlane.h"
+#include "bench/BenchSupport.h"
 #include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/NLERenderRegion.h"
 #include "plugins/qorCommonFxPlugin/NLERings.h"
@@ -21,58 +14,20 @@
 
 namespace {
 
-using tessel::ParamType;
-using tessel::ParamValue;
-
-cv::Mat noise(int width, int height, uint64_t seed) {
-    cv::Mat picture(height, width, CV_8UC4);
-    cv::RNG rng(seed);
-    rng.fill(picture, cv::RNG::UNIFORM, 0, 256);
-    return picture;
-}
+using namespace qorbench;
 
 template <typename Effect>
 std::unique_ptr<Effect> makeEffect(const std::vector<std::pair<const char*, int32_t>>& ints,
                                    const std::vector<std::pair<const char*, float>>& floats) {
-    auto effect = std::make_unique<Effect>(std::make_shared<tessel::NLEFilterInfo>());
-    for (const auto& [name, value] : ints) effect->SetParameter(name, toCode(ParamType::Int), ParamValue::ofInt(value));
-    for (const auto& [name, value] : floats) {
-        effect->SetParameter(name, toCode(ParamType::Float), ParamValue::ofFloat(value));
-    }
+    auto effect = qortest::makeEffect<Effect>();
+    for (const auto& [name, value] : ints) qortest::setInt(*effect, name, value);
+    for (const auto& [name, value] : floats) qortest::setFloat(*effect, name, value);
     return effect;
 }
 
-void renderFrames(benchmark::State& state, tessel::NLEEffectFilter& effect) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    cv::Mat src = noise(width, height, 1);
-    cv::Mat dst(height, width, CV_8UC4);
-    const auto stride = static_cast<int32_t>(src.step);
-    for (auto _ : state) {
-        const int32_t result = effect.Transform(dst.data, width, height, stride, nullptr, 0, 0, 0, src.data, width,
-                                                height, stride);
-        benchmark::DoNotOptimize(result);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * width * height);
-}
-
-void FrameCopy(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    const cv::Mat src = noise(width, height, 1);
-    cv::Mat dst(height, width, CV_8UC4);
-    const auto stride = static_cast<int32_t>(src.step);
-    for (auto _ : state) {
-        tessel::copyPlane(src.data, dst.data, width, height, stride, stride);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * width * height);
-}
-
 void RenderRegion(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
+    const int width = benchWidth(state);
+    const int height = benchHeight(state);
     auto effect = makeEffect<NLERenderRegion>(
         {{"fLeft", width / 4}, {"fTop", height / 4}, {"editViewsWidth", width / 2}, {"editViewsHeight", height / 2},
          {"outSideAreaR", 20}, {"outSideAreaG", 30}, {"outSideAreaB", 40}, {"outSideAreaA", 128},
@@ -102,21 +57,16 @@ void VideoGeneratorTurningGradient(benchmark::State& state) {
     auto effect = makeEffect<NLEVideoGenerator>(
         {{"mode", 1}, {"channelChoose", 0}},
         {{"r0", 0.9f}, {"g0", 0.4f}, {"b0", 0.1f}, {"r1", 0.1f}, {"g1", 0.5f}, {"b1", 0.8f}});
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    cv::Mat src = noise(width, height, 1);
-    cv::Mat dst(height, width, CV_8UC4);
-    const auto stride = static_cast<int32_t>(src.step);
+    const cv::Mat in = noiseFrame(benchWidth(state), benchHeight(state), 1);
+    const cv::Mat out = noiseFrame(benchWidth(state), benchHeight(state), 3);
     float theta = 0.0f;
     for (auto _ : state) {
         theta += 1.0f;
-        effect->SetParameter("theta", toCode(ParamType::Float), ParamValue::ofFloat(theta));
-        const int32_t result = effect->Transform(dst.data, width, height, stride, nullptr, 0, 0, 0, src.data, width,
-                                                 height, stride);
-        benchmark::DoNotOptimize(result);
+        qortest::setFloat(*effect, "theta", theta);
+        if (qortest::render(*effect, frameOf(out), frameOf(in)) != 0) state.SkipWithError("Transform failed");
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * width * height);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(in.total()));
 }
 
 // The cursor overlays: the default radius (a fraction of the frame width, so the box grows with
@@ -161,18 +111,16 @@ void RingsOffFrame(benchmark::State& state) {
     renderFrames(state, *effect);
 }
 
-#define FRAME_SIZES Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime()
-
-BENCHMARK(FrameCopy)->FRAME_SIZES;
-BENCHMARK(RenderRegion)->FRAME_SIZES;
-BENCHMARK(VideoGeneratorSolid)->FRAME_SIZES;
-BENCHMARK(VideoGeneratorGradient)->FRAME_SIZES;
-BENCHMARK(VideoGeneratorTurningGradient)->FRAME_SIZES;
-BENCHMARK(CircleHighlight)->FRAME_SIZES;
-BENCHMARK(CircleHighlightFixedBox)->FRAME_SIZES;
-BENCHMARK(CircleHighlightOffFrame)->FRAME_SIZES;
-BENCHMARK(Rings)->FRAME_SIZES;
-BENCHMARK(RingsFixedBox)->FRAME_SIZES;
-BENCHMARK(RingsOffFrame)->FRAME_SIZES;
+BENCHMARK(FrameCopy)->Apply(frameSizes);
+BENCHMARK(RenderRegion)->Apply(frameSizes);
+BENCHMARK(VideoGeneratorSolid)->Apply(frameSizes);
+BENCHMARK(VideoGeneratorGradient)->Apply(frameSizes);
+BENCHMARK(VideoGeneratorTurningGradient)->Apply(frameSizes);
+BENCHMARK(CircleHighlight)->Apply(frameSizes);
+BENCHMARK(CircleHighlightFixedBox)->Apply(frameSizes);
+BENCHMARK(CircleHighlightOffFrame)->Apply(frameSizes);
+BENCHMARK(Rings)->Apply(frameSizes);
+BENCHMARK(RingsFixedBox)->Apply(frameSizes);
+BENCHMARK(RingsOffFrame)->Apply(frameSizes);
 
 }  // namespace
