@@ -1,24 +1,19 @@
 #include <gtest/gtest.h>
 
 #include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
-#include "support/TestSupport.h"
+#include "support/EffectChecks.h"
 
 using qortest::PaddedFrame;
 
 namespace {
 
-NLEGreenChannelControl makeMatte() {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetGUID("BED49B76-3BBB-46E6-8030-F00EAC42BF71");
-    return NLEGreenChannelControl(info);
-}
-
 int32_t run(NLEGreenChannelControl& effect, PaddedFrame& out, PaddedFrame& matte, PaddedFrame& in) {
-    return effect.Transform(out.data(), out.width(), out.height(), out.stride(), matte.data(), matte.width(),
-                            matte.height(), matte.stride(), in.data(), in.width(), in.height(), in.stride());
+    return qortest::render(effect, out.frame(), matte.frame(), in.frame());
 }
 
 }  // namespace
+
+TEST(GreenChannelMatte, IsTheFactorysTypeNine) { EXPECT_TRUE(qortest::factoryBuilds<NLEGreenChannelControl>(9)); }
 
 TEST(GreenChannelMatte, TakesAlphaFromTheMattesGreenOnEachBuffersOwnStride) {
     const cv::Mat photo = qortest::samplePicture("coffee.png", 180);
@@ -26,8 +21,8 @@ TEST(GreenChannelMatte, TakesAlphaFromTheMattesGreenOnEachBuffersOwnStride) {
     PaddedFrame in = PaddedFrame::from(photo, 4);
     PaddedFrame matte = PaddedFrame::from(matteSource, 20);
     PaddedFrame out(photo.cols, photo.rows, 36);
-    auto effect = makeMatte();
-    ASSERT_EQ(run(effect, out, matte, in), 0);
+    auto effect = qortest::makeEffect<NLEGreenChannelControl>();
+    ASSERT_EQ(run(*effect, out, matte, in), 0);
 
     std::vector<cv::Mat> result, colour, green;
     cv::split(out.mat(), result);
@@ -44,14 +39,14 @@ TEST(GreenChannelMatte, NoPremultiplicationAndFullGreenIsOpaque) {
     PaddedFrame black = PaddedFrame::from(cv::Mat(17, 33, CV_8UC4, cv::Scalar(255, 0, 255, 255)));
     PaddedFrame green = PaddedFrame::from(cv::Mat(17, 33, CV_8UC4, cv::Scalar(0, 255, 0, 0)));
     PaddedFrame out(33, 17);
-    auto effect = makeMatte();
+    auto effect = qortest::makeEffect<NLEGreenChannelControl>();
 
-    ASSERT_EQ(run(effect, out, black, in), 0);
+    ASSERT_EQ(run(*effect, out, black, in), 0);
     cv::Mat expected = photo.clone();
     expected.forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) { p[3] = 0; });
     EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
 
-    ASSERT_EQ(run(effect, out, green, in), 0);
+    ASSERT_EQ(run(*effect, out, green, in), 0);
     expected.forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) { p[3] = 255; });
     EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
 }
@@ -64,22 +59,22 @@ TEST(GreenChannelMatte, RefusesMissingOrTooSmallBuffersWithoutWriting) {
     PaddedFrame smallOut(16, 8);
     const auto before = out.bytes();
     const auto smallBefore = smallOut.bytes();
-    auto effect = makeMatte();
+    auto effect = qortest::makeEffect<NLEGreenChannelControl>();
 
-    EXPECT_EQ(effect.Transform(out.data(), 16, 9, out.stride(), nullptr, 0, 0, 0, in.data(), 16, 9, in.stride()), 1);
-    EXPECT_EQ(effect.Transform(nullptr, 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 9,
+    EXPECT_EQ(effect->Transform(out.data(), 16, 9, out.stride(), nullptr, 0, 0, 0, in.data(), 16, 9, in.stride()), 1);
+    EXPECT_EQ(effect->Transform(nullptr, 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 9,
                                in.stride()),
               1);
-    EXPECT_EQ(run(effect, out, smallMatte, in), 1);
-    EXPECT_EQ(run(effect, smallOut, matte, in), 1);
-    EXPECT_EQ(effect.Transform(out.data(), 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 9,
+    EXPECT_EQ(run(*effect, out, smallMatte, in), 1);
+    EXPECT_EQ(run(*effect, smallOut, matte, in), 1);
+    EXPECT_EQ(effect->Transform(out.data(), 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 9,
                                40),
               1)
         << "a stride shorter than a row";
     EXPECT_EQ(out.bytes(), before);
     EXPECT_EQ(smallOut.bytes(), smallBefore);
 
-    EXPECT_EQ(effect.Transform(out.data(), 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 0,
+    EXPECT_EQ(effect->Transform(out.data(), 16, 9, out.stride(), matte.data(), 16, 9, matte.stride(), in.data(), 16, 0,
                                in.stride()),
               0)
         << "no rows: nothing to do";
