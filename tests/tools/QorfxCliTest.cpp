@@ -95,3 +95,20 @@ TEST(QorfxApply, ErrorsSayWhatWasWrongAndLeaveNoFile) {
         EXPECT_FALSE(std::filesystem::exists(output)) << c.arguments;
     }
 }
+
+TEST(QorfxApply, SecondInputIsFittedToTheInputAndOutputsTakeTheirOwnSize) {
+    qortest::TempFolder temp;
+    const std::string output = temp.path() + "/window.png";
+    const CommandResult run = qorfx("apply Motion " + example("astronaut.png") + " " + output + " --second " +
+                                    example("rocket.jpg") + " -p curScaleX=0.5 -p curScaleY=0.5 --size 256x256");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const cv::Mat picture = cv::imread(output, cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(picture.size(), cv::Size(256, 256));
+    EXPECT_GT(cv::countNonZero(picture.reshape(1)), 0);
+    EXPECT_FALSE(contains(run.output, "fully transparent"));
+
+    const CommandResult blank = qorfx("apply Motion " + example("astronaut.png") + " " + output + " --second " +
+                                      example("rocket.jpg") + " -p curScaleX=0.5 -p curScaleY=0.5");
+    EXPECT_EQ(blank.exitCode, 0);
+    EXPECT_TRUE(contains(blank.output, "fully transparent black")) << blank.output;
+}

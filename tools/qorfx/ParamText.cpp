@@ -75,11 +75,12 @@ std::optional<double> parseSwitch(const std::string& text) {
     return std::nullopt;
 }
 
+}  // namespace
+
 std::string rangeText(const ParamAnnouncement& param) {
+    if (!param.isNumeric()) return "-";
     return number(param.minimum()) + ".." + number(param.maximum());
 }
-
-}  // namespace
 
 std::string expectedValue(const ParamAnnouncement& param) {
     switch (kindOf(param.widget)) {

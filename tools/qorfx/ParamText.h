@@ -22,6 +22,9 @@ std::optional<ParsedValue> parseParamValue(const ParamAnnouncement& param, const
 // What a parameter takes, for messages and `describe`: "integer 0..100", "colour #RRGGBB", ...
 std::string expectedValue(const ParamAnnouncement& param);
 
+// The announced range, "min..max", for numeric parameters; "-" for the others.
+std::string rangeText(const ParamAnnouncement& param);
+
 // The announced default as a user would type it.
 std::string defaultText(const ParamAnnouncement& param);
 

@@ -16,8 +16,8 @@ RenderResult renderPicture(ModuleHost& host, const CatalogEntry& entry, const Re
     MatImageBuffer output(cv::Mat::zeros(outputSize, CV_8UC4));
     cv::Mat secondPicture;
     if (!request.second.empty()) {
-        if (request.second.size() == outputSize) secondPicture = request.second.clone();
-        else cv::resize(request.second, secondPicture, outputSize, 0, 0, cv::INTER_AREA);
+        if (request.second.size() == request.input.size()) secondPicture = request.second.clone();
+        else cv::resize(request.second, secondPicture, request.input.size(), 0, 0, cv::INTER_AREA);
     }
     MatImageBuffer second(secondPicture);
 

@@ -15,7 +15,7 @@ namespace qorfx {
 
 struct RenderRequest {
     cv::Mat input;                             // CV_8UC4
-    cv::Mat second;                            // CV_8UC4 or empty; scaled to the output size
+    cv::Mat second;                            // CV_8UC4 or empty; scaled to the input's size
     cv::Size outputSize;                       // empty: the input's size
     std::map<std::string, HostValue> values;   // on top of the announced defaults
     int64_t time = 0;

@@ -116,10 +116,7 @@ int describeEffect(Session& session, const std::string& query) {
     if (effect.params.empty()) std::printf("  no parameters\n");
     else std::printf("\n  %-5s %-28s %-12s %-24s %-14s %s\n", "index", "name", "widget", "range", "default", "shown");
     for (const auto& param : effect.params) {
-        const std::string range =
-            param.isNumeric() ? std::to_string(param.minimum()).substr(0, 10) + " .. " +
-                                    std::to_string(param.maximum()).substr(0, 10)
-                              : "-";
+        const std::string range = rangeText(param);
         const char* shown = param.widget == ParamWidget::String || param.widget == ParamWidget::ListMask ||
                                     param.widget == ParamWidget::NinePalaces || param.widget == ParamWidget::ListMosaic
                                 ? "-"
@@ -214,6 +211,12 @@ int applyEffect(Session& session, const ApplyOptions& options) {
     }
     if (!writePicture(options.output, result.output, error)) return fail(error);
     std::cout << "wrote " << options.output << "\n";
+    if (cv::countNonZero(result.output.reshape(1)) == 0) {
+        std::cerr << "qorfx: note: the result is fully transparent black; some effects draw only when the output has "
+                     "the size they expect (Motion: the window's size, set with --size WIDTHxHEIGHT) or when a "
+                     "parameter is in range (`qorfx describe "
+                  << options.effect << "`)\n";
+    }
     return kExitOk;
 }
 
@@ -279,7 +282,7 @@ int main(int argc, char** argv) {
     applyCommand->add_option("INPUT", apply.input, "the picture to process")->required();
     applyCommand->add_option("OUTPUT", apply.output, "where to write the result (.png, .jpg, .tif, .webp)")->required();
     applyCommand->add_option("-p,--param", apply.params, "NAME=VALUE, repeatable; `qorfx describe` lists them");
-    applyCommand->add_option("--second", apply.second, "second input (layer or matte), scaled to the output size");
+    applyCommand->add_option("--second", apply.second, "second input (background, layer or matte), scaled to the input's size");
     applyCommand->add_option("--size", apply.size, "output size WIDTHxHEIGHT (default: the input's)");
     applyCommand->add_option("--time", apply.time, "current time handed to the effect");
     applyCommand->add_option("--total", apply.totalTime, "total time handed to the effect");
