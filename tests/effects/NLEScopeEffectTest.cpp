@@ -1,9 +1,12 @@
 #include "plugins/qorCommonFxPlugin/NLEScopeEffect.h"
 
 #include <cmath>
+#include <sstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include "compositing/BlendImage.h"
 #include "support/EffectChecks.h"
 
 namespace {
@@ -31,6 +34,62 @@ void expectFootprint(const cv::Mat& out, const cv::Mat& in, const cv::Mat& secon
             ASSERT_EQ(out.at<cv::Vec4b>(y, x), expected) << "at " << x << "," << y;
         }
     EXPECT_GT(drawn, 0);
+}
+
+struct ScopeParams {
+    float positionX = 0.5f, positionY = 0.5f;
+    float scaleX = 1.0f, scaleY = 1.0f;
+    float rotation = 0.0f;
+    int32_t blendMode = 0;
+    float alpha = 1.0f;
+};
+
+void setScopeParams(NLEScopeEffect& effect, const ScopeParams& p) {
+    qortest::setFloat(effect, "Position_x", p.positionX);
+    qortest::setFloat(effect, "Position_y", p.positionY);
+    qortest::setFloat(effect, "Scale_x", p.scaleX);
+    qortest::setFloat(effect, "Scale_y", p.scaleY);
+    qortest::setFloat(effect, "Rotation", p.rotation);
+    qortest::setInt(effect, "BlendMode", p.blendMode);
+    qortest::setFloat(effect, "Alpha", p.alpha);
+}
+
+std::string describe(const ScopeParams& p) {
+    std::ostringstream text;
+    text << "position " << p.positionX << "," << p.positionY << " scale " << p.scaleX << "," << p.scaleY
+         << " rotation " << p.rotation << " mode " << p.blendMode << " alpha " << p.alpha;
+    return text.str();
+}
+
+// The effect pixel by pixel: a pixel of the integer footprint rectangle (right and bottom edges
+// included) that the inverse of the footprint matrix maps inside the frame gets the main input,
+// made opaque, blended over the second input with the single-pixel blend; every other pixel is the
+// second input. Opacities are taken to lie in 0..1.
+cv::Mat referenceScope(const cv::Mat& in, const cv::Mat& second, const ScopeParams& p) {
+    const ScopeFootprint footprint = scopeFootprint(in.cols, in.rows, in.cols, in.rows, 0.5f, 0.5f, p.positionX,
+                                                    p.positionY, -p.rotation, p.scaleX, p.scaleY);
+    const cv::Matx23d& m = footprint.matrix;
+    const cv::Mat forward = (cv::Mat_<double>(3, 3) << m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), 0, 0, 1);
+    cv::Mat inverse;
+    cv::invert(forward, inverse, cv::DECOMP_LU);
+    const auto back = [&](int row, double u, double v) {
+        return inverse.at<double>(row, 0) * u + inverse.at<double>(row, 1) * v + inverse.at<double>(row, 2);
+    };
+    const int left = static_cast<int>(footprint.output.x + 0.5), top = static_cast<int>(footprint.output.y + 0.5);
+    const int right = left + static_cast<int>(footprint.output.width);
+    const int bottom = top + static_cast<int>(footprint.output.height);
+    const int strength = static_cast<int>(p.alpha * 255.0f);
+
+    cv::Mat out = second(cv::Rect(0, 0, in.cols, in.rows)).clone();
+    for (int y = top; y <= std::min(bottom, in.rows - 1); ++y)
+        for (int x = left; x <= std::min(right, in.cols - 1); ++x) {
+            const double sx = back(0, x - left, y - top), sy = back(1, x - left, y - top);
+            if (!(0 <= sx && sx < in.cols && 0 <= sy && sy < in.rows)) continue;
+            const cv::Vec4b source = opaque(in.at<cv::Vec4b>(y, x));
+            imageC::blendPixel(source.val, out.at<cv::Vec4b>(y, x).val, static_cast<uint32_t>(p.blendMode), strength,
+                               true);
+        }
+    return out;
 }
 
 class NLEScopeEffectTest : public ::testing::Test {
@@ -203,6 +262,61 @@ TEST_F(NLEScopeEffectSmallTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
     EXPECT_EQ(qortest::render(*effect, {o.data, o.width, o.height, 0}, s, {i.data, i.width, i.height, 0}), 1);
     EXPECT_EQ(qortest::render(*effect, {o.data, 0, 0, o.stride}, s, {i.data, 0, 0, i.stride}), 1);
     EXPECT_EQ(out.bytes(), unchanged);
+}
+
+// Renders `p` over padded frames and compares every byte with the pixel-by-pixel reference.
+::testing::AssertionResult matchesReference(const cv::Mat& picture, const cv::Mat& underPicture, const ScopeParams& p) {
+    PaddedFrame in = PaddedFrame::from(picture, 8), under = PaddedFrame::from(underPicture, 4);
+    PaddedFrame out = qortest::untouchedFrame(picture.cols, picture.rows);
+    const auto effect = qortest::makeEffect<NLEScopeEffect>();
+    setScopeParams(*effect, p);
+    if (qortest::render(*effect, out.frame(), under.frame(), in.frame()) != 0)
+        return ::testing::AssertionFailure() << "refused, " << describe(p);
+    const int differing = qortest::differingBytes(out.mat(), referenceScope(in.mat(), under.mat(), p));
+    if (differing != 0) return ::testing::AssertionFailure() << differing << " bytes differ, " << describe(p);
+    if (!out.paddingIntact()) return ::testing::AssertionFailure() << "row padding written, " << describe(p);
+    return ::testing::AssertionSuccess();
+}
+
+// Turned, mirrored, enlarged and shrunk footprints placed in the centre, on corners and off the
+// frame, on an odd-sized frame.
+TEST(NLEScopeEffectReferenceTest, FootprintGeometryMatchesThePixelByPixelReference) {
+    const cv::Mat picture = qortest::noisePicture(47, 29, 21), under = qortest::noisePicture(47, 29, 22);
+    const float rotations[] = {0.0f, 90.0f, 45.0f, -30.0f, 180.0f, 270.0f, 1.0f};
+    const std::pair<float, float> scales[] = {{0.5f, 0.5f},  {1.0f, 1.0f},  {1.7f, 1.7f},
+                                              {-0.8f, 0.6f}, {0.5f, -1.3f}, {1.0f, -1.0f}};
+    const std::pair<float, float> positions[] = {{0.5f, 0.5f}, {0.0f, 0.0f},  {1.0f, 1.0f},
+                                                 {1.0f, 0.0f}, {1.3f, -0.2f}, {0.37f, 0.61f}};
+    for (const float rotation : rotations)
+        for (const auto& [scaleX, scaleY] : scales)
+            for (const auto& [positionX, positionY] : positions)
+                for (const int32_t mode : {0, 8}) {
+                    const ScopeParams p{positionX, positionY, scaleX, scaleY, rotation, mode, 0.7f};
+                    ASSERT_TRUE(matchesReference(picture, under, p));
+                }
+}
+
+TEST(NLEScopeEffectReferenceTest, EveryBlendModeAndOpacityMatchesThePixelByPixelReference) {
+    const cv::Mat picture = qortest::noisePicture(33, 21, 31), under = qortest::noisePicture(33, 21, 32);
+    for (int32_t mode = 0; mode <= 30; ++mode)
+        for (const float alpha : {0.0f, 0.3f, 0.5f, 0.999f, 1.0f}) {
+            ASSERT_TRUE(matchesReference(picture, under, {0.5f, 0.5f, 1.0f, 1.0f, 0.0f, mode, alpha}));
+            ASSERT_TRUE(matchesReference(picture, under, {0.4f, 0.6f, 0.6f, 0.7f, 45.0f, mode, alpha}));
+        }
+}
+
+// Frames large enough for the work to be split inside rows, a photo and noise under it.
+TEST(NLEScopeEffectReferenceTest, LargeFramesMatchThePixelByPixelReference) {
+    const cv::Mat photo = qortest::samplePicture("chelsea.png", 140);
+    const cv::Mat under = qortest::noisePicture(photo.cols, photo.rows, 41);
+    const ScopeParams cases[] = {{0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0, 1.0f},
+                                 {0.4f, 0.55f, 0.6f, 0.6f, 30.0f, 8, 0.7f},
+                                 {0.9f, 0.1f, 1.4f, 0.8f, -117.0f, 2, 0.5f},
+                                 {0.0f, 1.0f, -0.5f, 0.5f, 90.0f, 23, 1.0f},
+                                 {0.5f, 0.5f, 1.2f, 1.2f, 13.0f, 20, 1.0f}};
+    for (const ScopeParams& p : cases) ASSERT_TRUE(matchesReference(photo, under, p));
+    const cv::Mat wide = qortest::noisePicture(1283, 721, 42), wideUnder = qortest::noisePicture(1283, 721, 43);
+    ASSERT_TRUE(matchesReference(wide, wideUnder, {0.45f, 0.5f, 0.9f, 0.9f, -30.0f, 9, 0.8f}));
 }
 
 }  // namespace
