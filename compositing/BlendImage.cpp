@@ -110,22 +110,29 @@ bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, b
 }
 
 void blendPixel(const uint8_t* src, uint8_t* dst, uint32_t mode, int32_t strength, bool premultiplied) {
+    blendPixelRow(src, dst, 1, mode, strength, premultiplied);
+}
+
+void blendPixelRow(const uint8_t* src, uint8_t* dst, int count, uint32_t mode, int32_t strength, bool premultiplied) {
+    if (count <= 0) return;
     const uint8_t k = static_cast<uint8_t>(std::clamp(strength, 0, 255));
     const ModeRule rule = modeRule(mode);
     switch (rule.kernel) {
-    case Kernel::Table: rules::ModeTableCoverage{getBlendTables()->table(rule.table), k}(src, dst); break;
-    case Kernel::HollowIn: rules::HollowIn{}(src, dst); break;
-    case Kernel::HollowOut: rules::HollowOut{}(src, dst); break;
-    case Kernel::TextBgHollowIn: rules::TextBgHollowIn{}(src, dst); break;
-    case Kernel::Replace: std::memcpy(dst, src, 4); break;
+    case Kernel::Table:
+        rules::blendRow(rules::ModeTableCoverage{getBlendTables()->table(rule.table), k}, src, dst, count);
+        break;
+    case Kernel::HollowIn: rules::blendRow(rules::HollowIn{}, src, dst, count); break;
+    case Kernel::HollowOut: rules::blendRow(rules::HollowOut{}, src, dst, count); break;
+    case Kernel::TextBgHollowIn: rules::blendRow(rules::TextBgHollowIn{}, src, dst, count); break;
+    case Kernel::Replace: std::memcpy(dst, src, static_cast<std::size_t>(count) * 4); break;
     case Kernel::Normal:
-        // Only mode 0 blends; 18 and the numbers past the table leave the pixel as it is.
+        // Only mode 0 blends; 18 and the numbers past the table leave the pixels as they are.
         if (mode != 0) break;
         if (premultiplied) {
-            rules::NormalPremultiplied{k}(src, dst);
+            rules::blendRow(rules::NormalPremultiplied{k}, src, dst, count);
         } else {
             // mul(S.a, 255) is S.a, so full strength needs no case of its own here.
-            rules::NormalStraight{k}(src, dst);
+            rules::blendRow(rules::NormalStraight{k}, src, dst, count);
         }
         break;
     }

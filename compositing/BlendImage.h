@@ -33,4 +33,8 @@ void blendNormal(const cv::Mat& src, cv::Mat& dst, uint8_t strength, bool premul
 // to 0..255.
 void blendPixel(const uint8_t* src, uint8_t* dst, uint32_t mode, int32_t strength, bool premultiplied);
 
+// blendPixel over `count` adjacent pixels of `src` and `dst` (4 * count bytes each, not
+// overlapping), with the rule chosen once for the whole row.
+void blendPixelRow(const uint8_t* src, uint8_t* dst, int count, uint32_t mode, int32_t strength, bool premultiplied);
+
 }  // namespace imageC

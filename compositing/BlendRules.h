@@ -24,6 +24,42 @@ void blendFourPixels(const uint8_t* s, uint8_t* d, const Blend& blend) {
     storeFourPixels(d, target);
 }
 
+// The table bytes T[D * 256 + S] of every channel of four pixels, as 16-bit lanes.
+inline FourPixels lookUpFourPixels(const uint8_t* table, const uint8_t* s, const uint8_t* d) {
+    // Interleaving source and destination bytes gives the sixteen table indices D * 256 + S as
+    // 16-bit lanes (little-endian).
+    cv::v_uint8x16 low, high;
+    cv::v_zip(cv::v_load(s), cv::v_load(d), low, high);
+    alignas(16) uint16_t index[16];
+    cv::v_store(index, cv::v_reinterpret_as_u16(low));
+    cv::v_store(index + 8, cv::v_reinterpret_as_u16(high));
+    // The looked-up bytes are gathered in registers: written to memory one by one and read back
+    // as a vector they would stall on store forwarding.
+    uint64_t firstHalf = 0, secondHalf = 0;
+    for (int i = 0; i < 8; ++i) {
+        firstHalf |= uint64_t{table[index[i]]} << (8 * i);
+        secondHalf |= uint64_t{table[index[8 + i]]} << (8 * i);
+    }
+    FourPixels values;
+    cv::v_expand(cv::v_reinterpret_as_u8(cv::v_uint64x2(firstHalf, secondHalf)), values.first, values.second);
+    return values;
+}
+
+// mul(V, alpha) + mul(D, 255 - alpha) for four pixels, alpha = mul(S.a, strength) per pixel: D
+// weighted towards the values V. A transparent source gives weight 0 and so leaves D as it is.
+inline void weighFourPixels(const FourPixels& values, const uint8_t* s, uint8_t* d, uint8_t strength) {
+    const FourPixels source = loadFourPixels(s);
+    FourPixels target = loadFourPixels(d);
+    const PixelLanes k = cv::v_setall_u16(strength);
+    const auto blend = [&](const PixelLanes& src, const PixelLanes& value, const PixelLanes& dst) {
+        const PixelLanes alpha = mul255(broadcastAlpha(src), k);
+        return mul255(value, alpha) + mul255(dst, cv::v_setall_u16(255) - alpha);
+    };
+    target.first = blend(source.first, values.first, target.first);
+    target.second = blend(source.second, values.second, target.second);
+    storeFourPixels(d, target);
+}
+
 // A blend-mode table applied to all four channels, alpha included, weighted by mul(S.a, strength).
 // A transparent source gives weight 0 and so leaves D as it is.
 struct ModeTable {
@@ -39,33 +75,7 @@ struct ModeTable {
     }
 
     void fourPixels(const uint8_t* s, uint8_t* d) const {
-        // Interleaving source and destination bytes gives the sixteen table indices D * 256 + S as
-        // 16-bit lanes (little-endian).
-        cv::v_uint8x16 low, high;
-        cv::v_zip(cv::v_load(s), cv::v_load(d), low, high);
-        alignas(16) uint16_t index[16];
-        cv::v_store(index, cv::v_reinterpret_as_u16(low));
-        cv::v_store(index + 8, cv::v_reinterpret_as_u16(high));
-        // The looked-up bytes are gathered in registers: written to memory one by one and read back
-        // as a vector they would stall on store forwarding.
-        uint64_t firstHalf = 0, secondHalf = 0;
-        for (int i = 0; i < 8; ++i) {
-            firstHalf |= uint64_t{table[index[i]]} << (8 * i);
-            secondHalf |= uint64_t{table[index[8 + i]]} << (8 * i);
-        }
-        FourPixels modeValues;
-        cv::v_expand(cv::v_reinterpret_as_u8(cv::v_uint64x2(firstHalf, secondHalf)), modeValues.first, modeValues.second);
-
-        const FourPixels source = loadFourPixels(s);
-        FourPixels target = loadFourPixels(d);
-        const PixelLanes k = cv::v_setall_u16(strength);
-        const auto blend = [&](const PixelLanes& src, const PixelLanes& modeValue, const PixelLanes& dst) {
-            const PixelLanes alpha = mul255(broadcastAlpha(src), k);
-            return mul255(modeValue, alpha) + mul255(dst, cv::v_setall_u16(255) - alpha);
-        };
-        target.first = blend(source.first, modeValues.first, target.first);
-        target.second = blend(source.second, modeValues.second, target.second);
-        storeFourPixels(d, target);
+        weighFourPixels(lookUpFourPixels(table, s, d), s, d, strength);
     }
 };
 
@@ -171,7 +181,8 @@ struct TextBgHollowIn {
     }
 };
 
-// The single-pixel form of a mode table: colour through the table, alpha as plain coverage.
+// The single-pixel blend's form of a mode table: colour through the table, alpha as plain
+// coverage, min(255, mul(D.a, beta) + alpha). A transparent source leaves D as it is.
 struct ModeTableCoverage {
     const uint8_t* table;
     uint8_t strength;
@@ -184,6 +195,16 @@ struct ModeTableCoverage {
             d[c] = static_cast<uint8_t>(std::min(255, mul255(table[d[c] * 256 + s[c]], alpha) + mul255(d[c], beta)));
         }
         d[3] = static_cast<uint8_t>(std::min(255, mul255(d[3], beta) + alpha));
+    }
+
+    // Weighing 255 instead of the alpha channel's table byte gives mul(255, alpha) = alpha, the
+    // coverage formula; neither sum can exceed mul(255, alpha) + mul(255, beta) = 255, and a
+    // transparent source weighs D by 255, which keeps it.
+    void fourPixels(const uint8_t* s, uint8_t* d) const {
+        FourPixels values = lookUpFourPixels(table, s, d);
+        values.first |= opaqueAlphaLanes();
+        values.second |= opaqueAlphaLanes();
+        weighFourPixels(values, s, d, strength);
     }
 };
 
