@@ -33,8 +33,54 @@ cv::Rect footprintRect(const cv::Rect2d& area) {
             static_cast<int>(area.height)};
 }
 
+// A guess at a column, clamped into [lo, hi]; a guess that is not a number gives lo.
+int columnNear(double guess, int lo, int hi) {
+    if (!(guess > lo)) return lo;
+    if (!(guess < hi)) return hi;
+    return static_cast<int>(std::ceil(guess));
+}
+
+// The first column of (lo, hi) where `changed` holds, for a condition that is false at lo, true at
+// hi - 1 and changes once. The search probes the columns around `guess` first: a guess within a
+// pixel of the change brackets it, and bisection settles the rest either way.
+template <class Changed>
+int firstChange(int lo, int hi, int guess, const Changed& changed) {
+    int below = lo, above = hi - 1;  // changed(below) is false, changed(above) true
+    const auto probe = [&](int x) {
+        if (x <= below || x >= above) return;
+        (changed(x) ? above : below) = x;
+    };
+    probe(guess - 2);
+    probe(guess + 1);
+    while (above - below > 1) probe(below + (above - below) / 2);
+    return above;
+}
+
+// The columns of [lo, hi) where `holds` is true, for a condition that changes at most once along
+// the row; `guess` is where the change is expected.
+template <class Holds>
+cv::Range columnsWhere(int lo, int hi, double guess, const Holds& holds) {
+    const bool first = holds(lo);
+    if (holds(hi - 1) == first) return first ? cv::Range(lo, hi) : cv::Range(lo, lo);
+    const int change = firstChange(lo, hi, columnNear(guess, lo, hi), [&](int x) { return holds(x) != first; });
+    return first ? cv::Range(lo, change) : cv::Range(change, hi);
+}
+
+// Pixels of a footprint row are blended in pieces of this many, through a buffer on the stack.
+constexpr int kBlendPiece = 256;
+
+// `count` pixels with their alpha set to 255 (the high byte of a little-endian BGRA word).
+void copyOpaque(const uint8_t* src, uint8_t* dst, int count) {
+    for (int i = 0; i < count; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, src + 4 * i, 4);
+        pixel |= 0xFF000000u;
+        std::memcpy(dst + 4 * i, &pixel, 4);
+    }
+}
+
 // One index per output pixel: inside the footprint the main input (opaque) is blended over the
-// second input, outside the second input is copied.
+// second input, outside the second input is copied. The work is done a row piece at a time.
 class ParallelScope : public cv::ParallelLoopBody {
 public:
     ParallelScope(const cv::Matx23d& inverse, const cv::Rect& footprint, const Frame& input, const Frame& second,
@@ -52,41 +98,61 @@ public:
     }
 
 private:
-    // True when the pixel maps back inside the main input.
-    bool inFootprint(int x, int y) const {
+    // Where the inverse matrix maps output pixel (x, y), taken relative to the footprint
+    // rectangle's corner: component 0 is the input column, 1 the input row.
+    double mapBack(int component, int x, int y) const {
         const double u = x - footprint_.x, v = y - footprint_.y;
-        const double sx = inverse_(0, 0) * u + inverse_(0, 1) * v + inverse_(0, 2);
-        const double sy = inverse_(1, 0) * u + inverse_(1, 1) * v + inverse_(1, 2);
-        return 0 <= sx && sx < width_ && 0 <= sy && sy < height_;
+        return inverse_(component, 0) * u + inverse_(component, 1) * v + inverse_(component, 2);
     }
 
+    // The columns of [begin, end) in row y whose pixels lie in the footprint rectangle (right and
+    // bottom edges included) and map back inside the main input, decided by the very comparisons
+    // of the mapped values that a single pixel's test makes. Along a row a mapped value is
+    // (slope * u + a) + b in rounded steps, each monotonic, so each of the four comparisons changes
+    // at most once: it is settled by probing columns, starting where the unrounded line meets its
+    // limit, and the pixels inside are the columns where all four hold.
+    cv::Range insideColumns(int y, int begin, int end) const {
+        const int lo = std::clamp(footprint_.x, begin, end);
+        const int hi = std::clamp(footprint_.x + footprint_.width + 1, lo, end);
+        if (y < footprint_.y || y > footprint_.y + footprint_.height || lo == hi) return {begin, begin};
+        cv::Range inside(lo, hi);
+        const double v = y - footprint_.y;
+        for (int component = 0; component < 2; ++component) {
+            const double limit = component == 0 ? width_ : height_;
+            const auto mapped = [&](int x) { return mapBack(component, x, y); };
+            const double slope = inverse_(component, 0);
+            const double offset = inverse_(component, 1) * v + inverse_(component, 2);
+            const auto crossing = [&](double value) { return footprint_.x + (value - offset) / slope; };
+            inside = inside & columnsWhere(lo, hi, crossing(0), [&](int x) { return 0 <= mapped(x); });
+            inside = inside & columnsWhere(lo, hi, crossing(limit), [&](int x) { return mapped(x) < limit; });
+        }
+        return inside.empty() ? cv::Range(begin, begin) : inside;
+    }
+
+    // memmove: the output may be the second input itself.
     void copySecond(int y, int begin, int end) const {
         if (end <= begin) return;
-        std::memcpy(output_.row(y) + begin * 4, second_.row(y) + begin * 4, static_cast<std::size_t>(end - begin) * 4);
+        std::memmove(output_.row(y) + begin * 4, second_.row(y) + begin * 4, static_cast<std::size_t>(end - begin) * 4);
     }
 
-    // Only pixels of the footprint rectangle, right and bottom edges included, are mapped back.
+    // The main input, made opaque, blended over the second input. Each piece of the input is read
+    // before the output is written, so the output may also be the main input itself.
+    void blendColumns(int y, const cv::Range& columns) const {
+        uint8_t opaque[kBlendPiece * 4];
+        for (int x = columns.start; x < columns.end; x += kBlendPiece) {
+            const int count = std::min(kBlendPiece, columns.end - x);
+            copyOpaque(input_.row(y) + x * 4, opaque, count);
+            copySecond(y, x, x + count);
+            imageC::blendPixelRow(opaque, output_.row(y) + x * 4, count, static_cast<uint32_t>(blendMode_), strength_,
+                                  true);
+        }
+    }
+
     void renderRow(int y, int begin, int end) const {
-        if (y < footprint_.y || y > footprint_.y + footprint_.height) {
-            copySecond(y, begin, end);
-            return;
-        }
-        const int left = std::clamp(footprint_.x, begin, end);
-        const int right = std::clamp(footprint_.x + footprint_.width + 1, left, end);
-        copySecond(y, begin, left);
-        const uint8_t* source = input_.row(y);
-        const uint8_t* under = second_.row(y);
-        uint8_t* target = output_.row(y);
-        for (int x = left; x < right; ++x) {
-            uint8_t pixel[4];
-            std::memcpy(pixel, under + x * 4, 4);
-            if (inFootprint(x, y)) {
-                const uint8_t opaque[4] = {source[x * 4], source[x * 4 + 1], source[x * 4 + 2], 255};
-                imageC::blendPixel(opaque, pixel, static_cast<uint32_t>(blendMode_), strength_, true);
-            }
-            std::memcpy(target + x * 4, pixel, 4);
-        }
-        copySecond(y, right, end);
+        const cv::Range inside = insideColumns(y, begin, end);
+        copySecond(y, begin, inside.start);
+        blendColumns(y, inside);
+        copySecond(y, inside.end, end);
     }
 
     cv::Matx23d inverse_;

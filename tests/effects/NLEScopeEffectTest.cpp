@@ -319,4 +319,34 @@ TEST(NLEScopeEffectReferenceTest, LargeFramesMatchThePixelByPixelReference) {
     ASSERT_TRUE(matchesReference(wide, wideUnder, {0.45f, 0.5f, 0.9f, 0.9f, -30.0f, 9, 0.8f}));
 }
 
+// A footprint shrunk to a point (its matrix cannot be inverted), hair-thin or huge, and turns a
+// hair away from the axes, where the mapped values sit on the frame's edges up to rounding.
+TEST(NLEScopeEffectReferenceTest, DegenerateFootprintsMatchThePixelByPixelReference) {
+    const cv::Mat picture = qortest::noisePicture(61, 37, 51), under = qortest::noisePicture(61, 37, 52);
+    const ScopeParams cases[] = {
+        {0.5f, 0.5f, 0.0f, 0.0f, 0.0f, 0, 0.6f},      {0.3f, 0.7f, 0.0f, 1.0f, 30.0f, 0, 0.6f},
+        {0.5f, 0.5f, 1e-6f, 1.0f, 0.0f, 2, 1.0f},     {0.5f, 0.5f, 1e6f, 1e6f, 10.0f, 0, 0.5f},
+        {0.5f, 0.5f, 1.0f, 1.0f, 89.99999f, 0, 0.5f}, {0.5f, 0.5f, 1.0f, 1.0f, 90.00001f, 8, 0.5f},
+        {0.5f, 0.5f, 1.0f, 1.0f, 1e-6f, 0, 0.5f},     {0.5f, 0.5f, 1.0f, 1.0f, -180.0f, 0, 0.5f},
+        {0.5f, 0.5f, 2.0f, 2.0f, 0.0f, 0, 0.5f},      {0.25f, 0.75f, 0.5f, 0.5f, 0.0f, 5, 0.5f}};
+    for (const ScopeParams& p : cases) ASSERT_TRUE(matchesReference(picture, under, p));
+}
+
+// The output buffer may be the main input or the second input: every pixel is read before the
+// same position is written.
+TEST(NLEScopeEffectReferenceTest, AnOutputThatIsAnInputGivesTheSameResult) {
+    const cv::Mat picture = qortest::noisePicture(97, 53, 61), underPicture = qortest::noisePicture(97, 53, 62);
+    const ScopeParams p{0.45f, 0.5f, 0.8f, 0.9f, 25.0f, 8, 0.8f};
+    const cv::Mat expected = referenceScope(picture, underPicture, p);
+    for (const bool intoMain : {true, false}) {
+        PaddedFrame in = PaddedFrame::from(picture), under = PaddedFrame::from(underPicture);
+        PaddedFrame& out = intoMain ? in : under;
+        const auto effect = qortest::makeEffect<NLEScopeEffect>();
+        setScopeParams(*effect, p);
+        ASSERT_EQ(qortest::render(*effect, out.frame(), under.frame(), in.frame()), 0);
+        EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0) << (intoMain ? "main input" : "second input");
+        EXPECT_TRUE(out.paddingIntact());
+    }
+}
+
 }  // namespace
