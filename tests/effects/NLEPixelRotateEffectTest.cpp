@@ -9,93 +9,63 @@ namespace {
 
 using qortest::PaddedFrame;
 
-cv::Mat rotated(const cv::Mat& picture, cv::RotateFlags turn) {
+// rotateType 0..4: a quarter turn clockwise, a half turn, a quarter turn anticlockwise, a mirror
+// left to right and one top to bottom; mirrors are built pixel by pixel.
+cv::Mat oriented(const cv::Mat& picture, int rotateType) {
     cv::Mat result;
-    cv::rotate(picture, result, turn);
-    return result;
-}
-
-// Mirror images built pixel by pixel.
-cv::Mat mirrored(const cv::Mat& picture, bool leftRight) {
-    cv::Mat result(picture.size(), picture.type());
-    for (int y = 0; y < picture.rows; ++y)
-        for (int x = 0; x < picture.cols; ++x)
-            result.at<cv::Vec4b>(y, x) = leftRight ? picture.at<cv::Vec4b>(y, picture.cols - 1 - x)
-                                                   : picture.at<cv::Vec4b>(picture.rows - 1 - y, x);
-    return result;
-}
-
-class NLEPixelRotateEffectTest : public ::testing::Test {
-protected:
-    // A landscape photo with partial alpha, on padded rows.
-    PaddedFrame in = PaddedFrame::from(qortest::samplePicture("coffee.png", 150)(cv::Rect(3, 5, 301, 200)), 8);
-    std::unique_ptr<NLEPixelRotateEffect> effect = qortest::makeEffect<NLEPixelRotateEffect>();
-
-    cv::Mat renderType(int rotateType, PaddedFrame& out) {
-        qortest::setInt(*effect, "rotateType", rotateType);
-        EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-        EXPECT_TRUE(out.paddingIntact());
-        return out.mat();
+    if (rotateType == 0) cv::rotate(picture, result, cv::ROTATE_90_CLOCKWISE);
+    if (rotateType == 1) cv::rotate(picture, result, cv::ROTATE_180);
+    if (rotateType == 2) cv::rotate(picture, result, cv::ROTATE_90_COUNTERCLOCKWISE);
+    if (rotateType >= 3) {
+        result.create(picture.size(), picture.type());
+        result.forEach<cv::Vec4b>([&](cv::Vec4b& p, const int* at) {
+            p = rotateType == 3 ? picture.at<cv::Vec4b>(at[0], picture.cols - 1 - at[1])
+                                : picture.at<cv::Vec4b>(picture.rows - 1 - at[0], at[1]);
+        });
     }
-};
+    return result;
+}
 
-TEST_F(NLEPixelRotateEffectTest, FactoryBuildsItForAlgorithmType13) {
+TEST(NLEPixelRotateEffectTest, FactoryBuildsItForAlgorithmType13) {
     EXPECT_TRUE(qortest::factoryBuilds<NLEPixelRotateEffect>(13));
 }
 
-TEST_F(NLEPixelRotateEffectTest, QuarterTurnsIntoAPortraitOutputMoveWholePixels) {
-    PaddedFrame out = qortest::untouchedFrame(200, 301);
-    EXPECT_EQ(qortest::differingBytes(renderType(0, out), rotated(in.mat(), cv::ROTATE_90_CLOCKWISE)), 0);
-    EXPECT_EQ(qortest::differingBytes(renderType(2, out), rotated(in.mat(), cv::ROTATE_90_COUNTERCLOCKWISE)), 0);
-}
-
-TEST_F(NLEPixelRotateEffectTest, HalfTurnAndMirrorsOnEqualSizesMoveWholePixels) {
-    PaddedFrame out = qortest::untouchedFrame(301, 200);
-    EXPECT_EQ(qortest::differingBytes(renderType(1, out), rotated(in.mat(), cv::ROTATE_180)), 0);
-    EXPECT_EQ(qortest::differingBytes(renderType(3, out), mirrored(in.mat(), true)), 0);
-    EXPECT_EQ(qortest::differingBytes(renderType(4, out), mirrored(in.mat(), false)), 0);
-}
-
-TEST_F(NLEPixelRotateEffectTest, ATurnedPictureOfAnotherSizeIsStretchedBilinearly) {
-    PaddedFrame landscape = qortest::untouchedFrame(301, 200);
-    cv::Mat expected;
-    cv::resize(rotated(in.mat(), cv::ROTATE_90_CLOCKWISE), expected, landscape.mat().size(), 0, 0, cv::INTER_LINEAR);
-    EXPECT_EQ(qortest::differingBytes(renderType(0, landscape), expected), 0);
-
-    PaddedFrame smaller = qortest::untouchedFrame(150, 100);
-    cv::resize(mirrored(in.mat(), false), expected, smaller.mat().size(), 0, 0, cv::INTER_LINEAR);
-    EXPECT_EQ(qortest::differingBytes(renderType(4, smaller), expected), 0);
-}
-
-TEST_F(NLEPixelRotateEffectTest, QuarterTurnOfASquareFrameNeedsNoStretch) {
-    in = PaddedFrame::from(qortest::noisePicture(64, 64, 11), 4);
-    PaddedFrame out = qortest::untouchedFrame(64, 64);
-    EXPECT_EQ(qortest::differingBytes(renderType(2, out), rotated(in.mat(), cv::ROTATE_90_COUNTERCLOCKWISE)), 0);
-}
-
-TEST_F(NLEPixelRotateEffectTest, TypesOutsideZeroToFourLeaveTheOutputAlone) {
-    PaddedFrame out = qortest::untouchedFrame(301, 200);
-    const std::vector<uint8_t> unchanged = out.bytes();
-    for (int rotateType : {-1, 5, 6, 1000}) {
-        qortest::setInt(*effect, "rotateType", rotateType);
-        int32_t result = 1;
-        EXPECT_NO_THROW(result = qortest::render(*effect, out.frame(), in.frame()));
-        EXPECT_EQ(result, 0);
+// Turns into an output of the turned size (a portrait one for quarter turns of a landscape photo)
+// move whole pixels; into any other size the turned picture is stretched bilinearly.
+TEST(NLEPixelRotateEffectTest, EveryTypeIntoEveryOutputShape) {
+    const cv::Mat landscape = qortest::samplePicture("coffee.png", 150)(cv::Rect(3, 5, 301, 200)).clone();
+    const cv::Mat square = qortest::noisePicture(64, 64, 11);
+    auto effect = qortest::makeEffect<NLEPixelRotateEffect>();  // one effect: its scratch images are reused
+    struct Case {
+        const cv::Mat& picture;
+        int rotateType;
+        cv::Size outSize;
+    };
+    for (const Case& c : {Case{landscape, 0, {200, 301}}, Case{landscape, 2, {200, 301}}, Case{landscape, 1, {301, 200}},
+                          Case{landscape, 3, {301, 200}}, Case{landscape, 4, {301, 200}}, Case{square, 2, {64, 64}},
+                          Case{landscape, 0, {301, 200}}, Case{landscape, 4, {150, 100}}}) {
+        SCOPED_TRACE("type " + std::to_string(c.rotateType) + " into " + std::to_string(c.outSize.width));
+        qortest::setInt(*effect, "rotateType", c.rotateType);
+        PaddedFrame in = PaddedFrame::from(c.picture, 8);
+        PaddedFrame out = qortest::untouchedFrame(c.outSize.width, c.outSize.height);
+        ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
+        cv::Mat expected = oriented(c.picture, c.rotateType);
+        if (expected.size() != c.outSize) cv::resize(expected, expected, c.outSize, 0, 0, cv::INTER_LINEAR);
+        EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
+        EXPECT_TRUE(out.paddingIntact());
     }
-    EXPECT_EQ(out.bytes(), unchanged);
 }
 
-TEST_F(NLEPixelRotateEffectTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {
-    PaddedFrame out = qortest::untouchedFrame(200, 301);
-    const std::vector<uint8_t> unchanged = out.bytes();
-    const tessel::Frame o = out.frame(), i = in.frame();
-    EXPECT_EQ(qortest::render(*effect, {nullptr, o.width, o.height, o.stride}, i), 1);
-    EXPECT_EQ(qortest::render(*effect, o, {nullptr, i.width, i.height, i.stride}), 1);
-    EXPECT_EQ(qortest::render(*effect, {o.data, o.width, o.height, o.width * 4 - 1}, i), 1);
-    EXPECT_EQ(qortest::render(*effect, o, {i.data, i.width, i.height, 0}), 1);
-    EXPECT_EQ(qortest::render(*effect, o, {i.data, 0, i.height, i.stride}), 1);
-    EXPECT_EQ(qortest::render(*effect, {o.data, o.width, -1, o.stride}, i), 1);
-    EXPECT_EQ(out.bytes(), unchanged);
+TEST(NLEPixelRotateEffectTest, TypesOutsideZeroToFourLeaveTheOutputAloneAndBadBuffersAreRefused) {
+    auto effect = qortest::makeEffect<NLEPixelRotateEffect>();
+    qortest::expectRefusals(*effect, std::nullopt);
+    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(30, 20, 3));
+    PaddedFrame out = qortest::untouchedFrame(30, 20);
+    for (const int rotateType : {-1, 5, 6, 1000}) {
+        qortest::setInt(*effect, "rotateType", rotateType);
+        EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0) << rotateType;
+    }
+    EXPECT_TRUE(qortest::leftUntouched(out));
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // Building an effect on a bare description, setting its parameters and calling Transform with
 // frames, as the host-facing object does.
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "framework/Frame.h"
 #include "framework/NLEEffectFilter.h"
@@ -21,6 +23,14 @@ inline void setInt(tessel::NLEEffectFilter& effect, const std::string& name, int
 
 inline void setFloat(tessel::NLEEffectFilter& effect, const std::string& name, float value) {
     effect.SetParameter(name.c_str(), tessel::toCode(tessel::ParamType::Float), tessel::ParamValue::ofFloat(value));
+}
+
+inline void setInts(tessel::NLEEffectFilter& effect, std::initializer_list<std::pair<const char*, int32_t>> values) {
+    for (const auto& [name, value] : values) setInt(effect, name, value);
+}
+
+inline void setFloats(tessel::NLEEffectFilter& effect, std::initializer_list<std::pair<const char*, float>> values) {
+    for (const auto& [name, value] : values) setFloat(effect, name, value);
 }
 
 // Transform with the argument order of the host: destination, second input, main input.

@@ -3,6 +3,9 @@
 // marker value so that any write shows, the refusals every frame effect owes its caller, and the
 // rounded 8-bit multiply as an independent reference.
 
+#include <array>
+#include <optional>
+
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
@@ -30,34 +33,40 @@ inline PaddedFrame untouchedFrame(int width, int height, int padding = 20) {
     return frame;
 }
 
-// True while no pixel and no padding byte of a frame made by untouchedFrame was written.
-inline bool leftUntouched(PaddedFrame& frame) {
-    return cv::countNonZero(frame.mat().reshape(1) != kUntouched) == 0 && frame.paddingIntact();
+// True while no pixel of a frame made by untouchedFrame outside `written` (by default none) and
+// no padding byte was written.
+inline bool leftUntouched(PaddedFrame& frame, cv::Rect written = {}) {
+    cv::Mat pixels = frame.pixels();
+    pixels(written).setTo(cv::Scalar::all(kUntouched));
+    return cv::countNonZero(pixels.reshape(1) != kUntouched) == 0 && frame.paddingIntact();
 }
 
 // a * b / 255 rounded to nearest; a * b never lies halfway between two multiples of 255.
 inline int multiplyRounded(int a, int b) { return (a * b + 127) / 255; }
 
-// Missing buffers, an output narrower or shorter than the input (`mismatchResult`), and rows
-// shorter than the width on either side are all refused without writing anything.
-inline void expectRefusalsLeaveOutputUntouched(tessel::NLEEffectFilter& effect, int mismatchResult) {
-    PaddedFrame in = PaddedFrame::from(noisePicture(40, 30, 5));
-    PaddedFrame out = untouchedFrame(40, 30);
-    PaddedFrame narrower = untouchedFrame(39, 30);
-    PaddedFrame shorter = untouchedFrame(40, 29);
-    EXPECT_EQ(render(effect, tessel::Frame{}, in.frame()), 1);
-    EXPECT_EQ(render(effect, out.frame(), tessel::Frame{}), 1);
-    EXPECT_EQ(render(effect, narrower.frame(), in.frame()), mismatchResult);
-    EXPECT_EQ(render(effect, shorter.frame(), in.frame()), mismatchResult);
-    tessel::Frame shortRows = out.frame();
-    shortRows.stride = 40 * 4 - 4;
-    EXPECT_EQ(render(effect, shortRows, in.frame()), 1);
-    tessel::Frame shortInput = in.frame();
-    shortInput.stride = 40 * 4 - 1;
-    EXPECT_EQ(render(effect, out.frame(), shortInput), 1);
-    EXPECT_TRUE(leftUntouched(out));
-    EXPECT_TRUE(leftUntouched(narrower));
-    EXPECT_TRUE(leftUntouched(shorter));
+// Every frame effect answers 1 without writing for a missing output, main input or (`withSecond`)
+// second input, and for rows shorter than the width on any of them. Sizes themselves are judged
+// by Frame::isValid, tested on its own. An output narrower or shorter than the 40 x 30 input
+// gives `mismatchResult`, where the effect does not fit its picture to any output size.
+inline void expectRefusals(tessel::NLEEffectFilter& effect, std::optional<int> mismatchResult,
+                           bool withSecond = false) {
+    PaddedFrame in = PaddedFrame::from(noisePicture(40, 30, 5)), second = PaddedFrame::from(noisePicture(40, 30, 6));
+    PaddedFrame out = untouchedFrame(40, 30), narrower = untouchedFrame(39, 30), shorter = untouchedFrame(40, 29);
+    const tessel::Frame i = in.frame(), o = out.frame(), s = withSecond ? second.frame() : tessel::Frame{};
+    const auto broken = [](const tessel::Frame& f) {
+        return std::array<tessel::Frame, 2>{{{nullptr, f.width, f.height, f.stride},
+                                             {f.data, f.width, f.height, 4 * f.width - 1}}};
+    };
+    for (const tessel::Frame& b : broken(o)) EXPECT_EQ(render(effect, b, s, i), 1);
+    for (const tessel::Frame& b : broken(i)) EXPECT_EQ(render(effect, o, s, b), 1);
+    if (withSecond) {
+        for (const tessel::Frame& b : broken(s)) EXPECT_EQ(render(effect, o, b, i), 1);
+    }
+    if (mismatchResult) {
+        EXPECT_EQ(render(effect, narrower.frame(), s, i), *mismatchResult);
+        EXPECT_EQ(render(effect, shorter.frame(), s, i), *mismatchResult);
+    }
+    EXPECT_TRUE(leftUntouched(out) && leftUntouched(narrower) && leftUntouched(shorter));
 }
 
 }  // namespace qortest
