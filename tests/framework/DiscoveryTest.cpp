@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -25,18 +27,20 @@ std::vector<Found> walk(const std::string& root, bool* result = nullptr) {
     return found;
 }
 
+// The folders (as reported, with their trailing slash) in which the walk found a description.
+std::set<std::string> foldersFound(const std::string& root) {
+    std::set<std::string> folders;
+    for (const auto& found : walk(root)) folders.insert(std::get<2>(found));
+    return folders;
+}
+
 }  // namespace
 
-TEST(DescriptionWalk, MissingRootGivesFalseAndNoCalls) {
+TEST(DescriptionWalk, AMissingRootGivesFalseAndARootThatIsAFileTrueWithoutCalls) {
     qortest::TempFolder temp;
     bool result = true;
     EXPECT_TRUE(walk(temp.path() + "/nothing", &result).empty());
     EXPECT_FALSE(result);
-}
-
-TEST(DescriptionWalk, RootThatIsAFileGivesTrueAndNoCalls) {
-    qortest::TempFolder temp;
-    bool result = false;
     EXPECT_TRUE(walk(temp.write("file.json", "{}"), &result).empty());
     EXPECT_TRUE(result);
 }
@@ -47,47 +51,37 @@ TEST(DescriptionWalk, NestedFoldersReportChildrenBeforeParents) {
     temp.write("A/B/x.conf", "{}");
     const auto found = walk(temp.path());
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(std::get<0>(found[0]), _EffectFileType::Conf);
-    EXPECT_EQ(std::get<1>(found[0]), temp.path() + "/A/B/x.conf");
-    EXPECT_EQ(std::get<2>(found[0]), temp.path() + "/A/B/");
+    EXPECT_EQ(found[0], Found(_EffectFileType::Conf, temp.path() + "/A/B/x.conf", temp.path() + "/A/B/"));
     EXPECT_EQ(std::get<0>(found[1]), _EffectFileType::DescriptionJson);
     EXPECT_EQ(std::get<2>(found[1]), temp.path() + "/A/");
 }
 
+// description.json before a .conf before filter.xml; names are compared exactly, and z.conf.bak's
+// extension is .bak.
 TEST(DescriptionWalk, OneDescriptionPerFolderByPriority) {
     qortest::TempFolder temp;
-    temp.write("all/filter.xml", "");
-    temp.write("all/x.conf", "{}");
-    temp.write("all/description.json", "{}");
-    temp.write("xmlconf/filter.xml", "");
-    temp.write("xmlconf/y.conf", "{}");
-    temp.write("xml/filter.xml", "");
-    temp.write("other/Description.json", "{}");
-    temp.write("other/z.conf.bak", "{}");
-    temp.write("empty/readme.txt", "");
-
+    for (const char* file : {"all/filter.xml", "all/x.conf", "all/description.json", "xmlconf/filter.xml",
+                             "xmlconf/y.conf", "xml/filter.xml", "other/Description.json", "other/z.conf.bak",
+                             "empty/readme.txt"}) {
+        temp.write(file, "{}");
+    }
     std::map<std::string, _EffectFileType> kinds;
     for (const auto& [kind, file, folder] : walk(temp.path())) {
         kinds[std::filesystem::path(folder).parent_path().filename().string()] = kind;
     }
-    EXPECT_EQ(kinds.size(), 3u);
-    EXPECT_EQ(kinds["all"], _EffectFileType::DescriptionJson);
-    EXPECT_EQ(kinds["xmlconf"], _EffectFileType::Conf);
-    EXPECT_EQ(kinds["xml"], _EffectFileType::FilterXml);
-    EXPECT_EQ(kinds.count("other"), 0u) << "names are compared exactly; z.conf.bak's extension is .bak";
+    EXPECT_EQ(kinds, (std::map<std::string, _EffectFileType>{{"all", _EffectFileType::DescriptionJson},
+                                                             {"xmlconf", _EffectFileType::Conf},
+                                                             {"xml", _EffectFileType::FilterXml}}));
 }
 
-TEST(DescriptionWalk, AFolderThatCannotBeReadIsSkippedAndTheWalkGoesOn) {
+// An entry whose status cannot be read (a link to itself) ends its folder; a link back to an
+// ancestor is not followed forever; the walk goes on with the other folders.
+TEST(DescriptionWalk, BrokenAndLoopingLinksAreSkippedAndTheWalkGoesOn) {
     qortest::TempFolder temp;
-    temp.write("a/description.json", "{}");
-    temp.write("broken/description.json", "{}");
+    for (const char* folder : {"a", "broken", "c"}) temp.write(std::string(folder) + "/description.json", "{}");
     std::filesystem::create_symlink("loop", temp.path() + "/broken/loop");
-    temp.write("c/description.json", "{}");
-    std::set<std::string> folders;
-    for (const auto& found : walk(temp.path())) folders.insert(std::get<2>(found));
-    EXPECT_EQ(folders.count(temp.path() + "/a/"), 1u);
-    EXPECT_EQ(folders.count(temp.path() + "/c/"), 1u);
-    EXPECT_EQ(folders.count(temp.path() + "/broken/"), 0u) << "an entry whose status cannot be read ends its folder";
+    std::filesystem::create_directory_symlink("..", temp.path() + "/c/up");
+    EXPECT_EQ(foldersFound(temp.path()), (std::set<std::string>{temp.path() + "/a/", temp.path() + "/c/"}));
 }
 
 TEST(DescriptionWalk, UnreadableFolderIsSkipped) {
@@ -96,41 +90,24 @@ TEST(DescriptionWalk, UnreadableFolderIsSkipped) {
     temp.write("locked/description.json", "{}");
     temp.write("open/description.json", "{}");
     std::filesystem::permissions(temp.path() + "/locked", std::filesystem::perms::none);
-    const auto found = walk(temp.path());
+    const auto folders = foldersFound(temp.path());
     std::filesystem::permissions(temp.path() + "/locked", std::filesystem::perms::owner_all);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(std::get<2>(found[0]), temp.path() + "/open/");
+    EXPECT_EQ(folders, std::set<std::string>{temp.path() + "/open/"});
 }
 
-TEST(DescriptionWalk, ALinkBackToAnAncestorIsNotFollowedForever) {
-    qortest::TempFolder temp;
-    temp.write("fx/description.json", "{}");
-    std::filesystem::create_directory_symlink("..", temp.path() + "/fx/up");
-    const auto found = walk(temp.path());
-    EXPECT_EQ(found.size(), 1u);
-}
-
+// Any name containing "conf" is a candidate, in the folder itself only.
 TEST(ConfFolderLoader, ReadsTheConfOfOneFolderOnly) {
     qortest::TempFolder temp;
     temp.write("fx/effect.conf", R"({"GUID": "A", "NAME": "Blur"})");
     temp.write("fx/sub/other.conf", R"({"GUID": "B"})");
-    const auto info = loadConfFromFolder((temp.path() + "/fx").c_str());
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->GetGUID(), "A");
-
-    temp.write("nested/sub/only.conf", R"({"GUID": "C"})");
-    EXPECT_EQ(loadConfFromFolder((temp.path() + "/nested").c_str()), nullptr);
-    EXPECT_EQ(loadConfFromFolder((temp.path() + "/fx/effect.conf").c_str()), nullptr) << "a file is not a folder";
-    EXPECT_EQ(loadConfFromFolder((temp.path() + "/missing").c_str()), nullptr);
-    EXPECT_EQ(loadConfFromFolder(nullptr), nullptr);
-}
-
-TEST(ConfFolderLoader, AnyNameContainingConfIsACandidate) {
-    qortest::TempFolder temp;
-    temp.write("fx/effect.conf.json", R"({"GUID": "A"})");
-    const auto info = loadConfFromFolder((temp.path() + "/fx").c_str());
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->GetGUID(), "A");
+    temp.write("json/effect.conf.json", R"({"GUID": "C"})");
+    temp.write("nested/sub/only.conf", R"({"GUID": "D"})");
     temp.write("bad/x.conf", "{ nope");
-    EXPECT_EQ(loadConfFromFolder((temp.path() + "/bad").c_str()), nullptr);
+    const auto load = [&](const std::string& folder) { return loadConfFromFolder((temp.path() + folder).c_str()); };
+    ASSERT_NE(load("/fx"), nullptr);
+    EXPECT_EQ(load("/fx")->GetGUID(), "A");
+    ASSERT_NE(load("/json"), nullptr);
+    EXPECT_EQ(load("/json")->GetGUID(), "C");
+    for (const char* folder : {"/nested", "/fx/effect.conf", "/missing", "/bad"}) EXPECT_EQ(load(folder), nullptr) << folder;
+    EXPECT_EQ(loadConfFromFolder(nullptr), nullptr);
 }

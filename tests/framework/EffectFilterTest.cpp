@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <opencv2/core.hpp>
+
 #include "framework/NLEEffectFilter.h"
 
 using namespace tessel;
@@ -28,6 +30,8 @@ NLEFilterParamsPtr param(const std::string& name, ParamType type, ParamValue val
     return record;
 }
 
+// Parameters at 0, 1, 2 and 4 (3 left empty on purpose); two names equal in their first 37
+// characters.
 NLEFilterInfoPtr description() {
     auto info = std::make_shared<NLEFilterInfo>();
     info->SetGUID("BED49B76-3BBB-46E6-8030-F00EAC42BF71");
@@ -35,7 +39,6 @@ NLEFilterInfoPtr description() {
     info->SetParamAt(0, param("amount", ParamType::Float, ParamValue::ofFloat(50)));
     info->SetParamAt(1, param(longName + "first", ParamType::Int, ParamValue::ofInt(1)));
     info->SetParamAt(2, param(longName + "second", ParamType::Int, ParamValue::ofInt(2)));
-    // index 3 left empty on purpose
     info->SetParamAt(4, param("path", ParamType::String, ParamValue::ofString("")));
     info->SetParamCount(5);
     return info;
@@ -43,47 +46,41 @@ NLEFilterInfoPtr description() {
 
 }  // namespace
 
-TEST(EffectFilter, CopiesTheDescriptionsParametersUnderCutNames) {
-    CountingFilter filter(description());
+TEST(EffectFilter, CopiesTheDescriptionsParametersUnderCutNamesAndSharesNoValues) {
+    auto info = description();
+    CountingFilter filter(info), other(info);
     ParamValue value;
-    ASSERT_TRUE(filter.GetParam("amount", value));
-    EXPECT_EQ(value.asFloat(), 50.0f);
     ASSERT_TRUE(filter.GetParam(std::string(37, 'x').c_str(), value));
     EXPECT_EQ(value.asInt(), 1) << "of two names equal in their first 37 characters, the lower index wins";
     EXPECT_FALSE(filter.GetParam((std::string(40, 'x') + "first").c_str(), value));
     EXPECT_STREQ(filter.GetGUID(), "BED49B76-3BBB-46E6-8030-F00EAC42BF71");
-}
 
-TEST(EffectFilter, InstancesDoNotShareValuesWithTheDescription) {
-    auto info = description();
-    CountingFilter one(info), two(info);
-    one.SetParameter("amount", toCode(ParamType::Float), ParamValue::ofFloat(-20));
-    ParamValue value;
-    two.GetParam("amount", value);
-    EXPECT_EQ(value.asFloat(), 50.0f);
-    for (int32_t i = 0; i < info->GetParamCount(); ++i) {
-        if (const auto record = info->GetParamAt(i); record && record->GetName() == "amount") {
-            EXPECT_EQ(record->GetCurrent().asFloat(), 50.0f);
-        }
-    }
+    filter.SetParameter("amount", toCode(ParamType::Float), ParamValue::ofFloat(-20));
+    ASSERT_TRUE(filter.GetParam("amount", value));
+    EXPECT_EQ(value.asFloat(), -20.0f);
+    other.GetParam("amount", value);
+    EXPECT_EQ(value.asFloat(), 50.0f) << "another instance keeps its own value";
+    EXPECT_EQ(info->GetParamAt(0)->GetCurrent().asFloat(), 50.0f) << "the description keeps its own value";
 }
 
 TEST(EffectFilter, SetParameterKeepsTheRecordsTypeAndStripsFilePrefixFromText) {
     CountingFilter filter(description());
     filter.SetParameter("path", toCode(ParamType::Float), ParamValue::ofString("file:/a/file:/b"));
-    uint32_t type = 0;
-    ParamValue value;
-    ASSERT_EQ(filter.GetParameter("path", &type, &value), 0);
-    EXPECT_EQ(type, toCode(ParamType::String));
-    EXPECT_EQ(value.text, "a/file:/b");
-
     filter.SetParameter("newText", toCode(ParamType::String), ParamValue::ofString("file:/x"));
     filter.SetParameter("newFloat", toCode(ParamType::Float), ParamValue::ofString("file:/x"));
-    ASSERT_EQ(filter.GetParameter("newText", &type, &value), 0);
-    EXPECT_EQ(value.text, "x");
-    ASSERT_EQ(filter.GetParameter("newFloat", &type, &value), 0);
-    EXPECT_EQ(type, toCode(ParamType::Float));
-    EXPECT_EQ(value.text, "file:/x");
+    struct Expected {
+        const char* name;
+        ParamType type;
+        const char* text;
+    };
+    for (const Expected& e : {Expected{"path", ParamType::String, "a/file:/b"}, Expected{"newText", ParamType::String, "x"},
+                              Expected{"newFloat", ParamType::Float, "file:/x"}}) {
+        uint32_t type = 0;
+        ParamValue value;
+        ASSERT_EQ(filter.GetParameter(e.name, &type, &value), 0) << e.name;
+        EXPECT_EQ(type, toCode(e.type)) << e.name;
+        EXPECT_EQ(value.text, e.text) << e.name;
+    }
 }
 
 TEST(EffectFilter, UnknownNamesLeaveOutputsUntouched) {
@@ -91,9 +88,8 @@ TEST(EffectFilter, UnknownNamesLeaveOutputsUntouched) {
     uint32_t type = 99;
     ParamValue value = ParamValue::ofInt(5);
     EXPECT_EQ(filter.GetParameter("missing", &type, &value), 1);
-    EXPECT_EQ(type, 99u);
-    EXPECT_EQ(value.asInt(), 5);
     EXPECT_FALSE(filter.GetParam("missing", value));
+    EXPECT_EQ(type, 99u);
     EXPECT_EQ(value.asInt(), 5);
 }
 
@@ -106,24 +102,20 @@ TEST(EffectFilter, TransformChannelsOnlyForFourChannels) {
     EXPECT_EQ(filter.calls, 1);
 }
 
+// A fresh filter runs at 25 frames a second over the whole frame and claims no capability.
 TEST(EffectFilter, FreshContextAndStoredSettings) {
     CountingFilter filter(description());
     EXPECT_EQ(filter.GetFrameRateNumerator(), 25u);
     EXPECT_EQ(filter.GetFrameRateDenominator(), 1u);
     const auto roi = filter.GetROI();
-    EXPECT_EQ(roi.x, 0.0f);
-    EXPECT_EQ(roi.y, 0.0f);
-    EXPECT_EQ(roi.width, 1.0f);
-    EXPECT_EQ(roi.height, 1.0f);
+    EXPECT_EQ(cv::Vec4f(roi.x, roi.y, roi.width, roi.height), cv::Vec4f(0, 0, 1, 1));
     EXPECT_FALSE(filter.QueryCapability());
 
     const float rect[] = {0.1f, 0.2f, 0.3f, 0.4f};
-    EXPECT_EQ(filter.SetROI(rect), 0);
+    EXPECT_EQ(filter.SetROI(rect) + filter.SetFrameRate(30000, 1001) + filter.SetCurrentTime(12) +
+                  filter.SetTotalTime(99), 0);
     EXPECT_EQ(filter.GetROI().height, 0.4f);
-    EXPECT_EQ(filter.SetFrameRate(30000, 1001), 0);
     EXPECT_EQ(filter.GetFrameRateDenominator(), 1001u);
-    EXPECT_EQ(filter.SetCurrentTime(12), 0);
-    EXPECT_EQ(filter.SetTotalTime(99), 0);
     EXPECT_EQ(filter.GetCurrentTime(), 12u);
     EXPECT_EQ(filter.GetTotalTime(), 99u);
 }
