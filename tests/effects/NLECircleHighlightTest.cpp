@@ -9,8 +9,6 @@
 
 namespace {
 
-using qortest::PaddedFrame;
-
 struct Highlight {
     float radius, softness, opacity, mouseX, mouseY;
     int red = 0, green = 255, blue = 255;
@@ -32,15 +30,11 @@ cv::Mat highlightReference(const cv::Mat& picture, const Highlight& h) {
 
 class NLECircleHighlightTest : public ::testing::Test {
 protected:
-    // Renders `h` into a fresh output and returns it.
-    PaddedFrame render(const Highlight& h, PaddedFrame& in) {
+    cv::Mat render(const Highlight& h, const cv::Mat& picture) {
         qortest::setFloats(*effect, {{"Radius", h.radius}, {"Softness", h.softness}, {"Opacity", h.opacity},
                                      {"iMouseX", h.mouseX}, {"iMouseY", h.mouseY}, {"Enable", h.enable}});
         qortest::setInts(*effect, {{"ColorR", h.red}, {"ColorG", h.green}, {"ColorB", h.blue}});
-        PaddedFrame out(in.width(), in.height(), 12);
-        EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-        EXPECT_TRUE(out.paddingIntact());
-        return out;
+        return qortest::rendered(*effect, picture);
     }
 
     std::unique_ptr<NLECircleHighlight> effect = qortest::makeEffect<NLECircleHighlight>();
@@ -51,7 +45,7 @@ TEST_F(NLECircleHighlightTest, FactoryBuildsItForAlgorithmType7) {
 }
 
 TEST_F(NLECircleHighlightTest, DiscFollowsTheReference) {
-    PaddedFrame photo = PaddedFrame::from(qortest::samplePicture("coffee.png", 170)(cv::Rect(0, 0, 301, 203)), 8);
+    const cv::Mat photo = qortest::samplePicture("coffee.png", 170)(cv::Rect(0, 0, 301, 203));
     const Highlight cases[] = {
         {0.4f, 0.1f, 0.7f, 150.0f, 100.0f, 255, 40, 10},  // inside the frame
         {0.6f, 0.5f, 0.9f, 290.5f, 3.25f, 0, 255, 255},   // over the top-right corner
@@ -59,16 +53,16 @@ TEST_F(NLECircleHighlightTest, DiscFollowsTheReference) {
         {0.5f, 1.0f, 0.4f, 120.0f, 80.0f, 0, 0, 0},       // soft edge
     };
     for (const Highlight& h : cases) {
-        const cv::Mat expected = highlightReference(photo.mat(), h);
-        EXPECT_EQ(qortest::differingBytes(render(h, photo).mat(), expected), 0) << h.mouseX << "," << h.mouseY;
-        EXPECT_GT(qortest::differingBytes(expected, photo.mat()), 0);
+        const cv::Mat expected = highlightReference(photo, h);
+        EXPECT_EQ(qortest::differingBytes(render(h, photo), expected), 0) << h.mouseX << "," << h.mouseY;
+        EXPECT_GT(qortest::differingBytes(expected, photo), 0);
     }
     // A hard edge around a centre between pixels reaches 80.8 pixels: the last pixel right of and
     // below the centre lies in the fade and is tinted like the one left of and above it.
-    PaddedFrame black = PaddedFrame::from(cv::Mat(300, 400, CV_8UC4, cv::Scalar(0, 0, 0, 255)));
+    const cv::Mat black(300, 400, CV_8UC4, cv::Scalar(0, 0, 0, 255));
     const Highlight h{0.8f, 0.0f, 1.0f, 200.5f, 100.5f, 255, 255, 255};
-    const cv::Mat result = render(h, black).pixels();
-    EXPECT_EQ(qortest::differingBytes(result, highlightReference(black.mat(), h)), 0);
+    const cv::Mat result = render(h, black);
+    EXPECT_EQ(qortest::differingBytes(result, highlightReference(black, h)), 0);
     EXPECT_GT(result.at<cv::Vec4b>(100, 281)[2], 0);
     EXPECT_EQ(result.at<cv::Vec4b>(100, 281), result.at<cv::Vec4b>(100, 120));
     EXPECT_EQ(result.at<cv::Vec4b>(181, 200), result.at<cv::Vec4b>(20, 200));
@@ -90,8 +84,7 @@ TEST_F(NLECircleHighlightTest, FadesFromFullOpacityInsideToNothingOutside) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
         const int b = c.background;
-        PaddedFrame in = PaddedFrame::from(cv::Mat(8, c.width, CV_8UC4, cv::Scalar(b, b, b, 255)));
-        const cv::Mat row = render(c.h, in).mat().row(4);
+        const cv::Mat row = render(c.h, cv::Mat(8, c.width, CV_8UC4, cv::Scalar(b, b, b, 255))).row(4);
         const int x0 = static_cast<int>(c.h.mouseX), full = overlayref::mix(b, c.h.red, c.h.opacity);
         const auto red = [&](int d) { return int{row.at<cv::Vec4b>(0, x0 + d)[2]}; };
         for (int d = 1; d < c.none + 5; ++d) EXPECT_LE(red(d), red(d - 1)) << d;
@@ -105,7 +98,6 @@ TEST_F(NLECircleHighlightTest, FadesFromFullOpacityInsideToNothingOutside) {
 
 TEST_F(NLECircleHighlightTest, DisabledOrDegenerateSettingsCopyTheFrame) {
     const cv::Mat picture = qortest::noisePicture(97, 61, 12);
-    PaddedFrame in = PaddedFrame::from(picture, 4);
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     Highlight disabled{0.5f, 0.1f, 0.7f, 40.0f, 30.0f};
     disabled.enable = 0.0f;
@@ -117,7 +109,7 @@ TEST_F(NLECircleHighlightTest, DisabledOrDegenerateSettingsCopyTheFrame) {
         {0.5f, nan, 0.7f, 40.0f, 30.0f},   {0.5f, 0.1f, nan, 40.0f, 30.0f},
     };
     for (const Highlight& h : cases) {
-        EXPECT_EQ(qortest::differingBytes(render(h, in).mat(), picture), 0)
+        EXPECT_EQ(qortest::differingBytes(render(h, picture), picture), 0)
             << h.radius << " " << h.softness << " " << h.opacity << " " << h.mouseX << "," << h.mouseY;
     }
 }
@@ -125,12 +117,12 @@ TEST_F(NLECircleHighlightTest, DisabledOrDegenerateSettingsCopyTheFrame) {
 TEST_F(NLECircleHighlightTest, ExtremeRadiusAndOpacityStayInsideTheFrame) {
     // Large enough for the box to be split among workers. Opacity clamps to 1 and every pixel lies
     // deep inside the disc: all take the colour.
-    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(301, 203, 13), 4);
-    const cv::Mat huge = render({1e9f, 0.1f, 5.0f, 20.0f, 10.0f, 1, 2, 3}, in).pixels();
+    const cv::Mat noise = qortest::noisePicture(301, 203, 13);
+    const cv::Mat huge = render({1e9f, 0.1f, 5.0f, 20.0f, 10.0f, 1, 2, 3}, noise);
     std::vector<cv::Mat> planes;
     cv::split(huge, planes);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(cv::countNonZero(planes[c] != 3 - c), 0) << c;
-    render({0.5f, -0.05f, 0.7f, 20.0f, 10.0f}, in);  // inner and outer edges coincide
+    render({0.5f, -0.05f, 0.7f, 20.0f, 10.0f}, noise);  // inner and outer edges coincide
 }
 
 TEST_F(NLECircleHighlightTest, RefusesBuffersThatDoNotFit) { qortest::expectRefusals(*effect, 1); }

@@ -41,9 +41,10 @@ TEST(NLEPixelRotateEffectTest, EveryTypeIntoEveryOutputShape) {
         int rotateType;
         cv::Size outSize;
     };
-    for (const Case& c : {Case{landscape, 0, {200, 301}}, Case{landscape, 2, {200, 301}}, Case{landscape, 1, {301, 200}},
-                          Case{landscape, 3, {301, 200}}, Case{landscape, 4, {301, 200}}, Case{square, 2, {64, 64}},
-                          Case{landscape, 0, {301, 200}}, Case{landscape, 4, {150, 100}}}) {
+    for (const Case& c : {Case{landscape, 0, {200, 301}}, Case{landscape, 2, {200, 301}},
+                          Case{landscape, 1, {301, 200}}, Case{landscape, 3, {301, 200}},
+                          Case{landscape, 4, {301, 200}}, Case{square, 2, {64, 64}}, Case{landscape, 0, {301, 200}},
+                          Case{landscape, 4, {150, 100}}}) {
         SCOPED_TRACE("type " + std::to_string(c.rotateType) + " into " + std::to_string(c.outSize.width));
         qortest::setInt(*effect, "rotateType", c.rotateType);
         PaddedFrame in = PaddedFrame::from(c.picture, 8);

@@ -11,7 +11,6 @@
 namespace {
 
 using overlayref::Box;
-using qortest::PaddedFrame;
 
 Box box(int64_t left, int64_t top, int64_t width, int64_t height) { return {left, top, left + width, top + height}; }
 
@@ -49,13 +48,7 @@ protected:
         qortest::setInts(*effect, {{"outSideAreaB", bgr[0]}, {"outSideAreaG", bgr[1]}, {"outSideAreaR", bgr[2]},
                                    {"outSideAreaA", alpha}});
     }
-    // Renders into a fresh output of the input's size and returns it.
-    cv::Mat render(PaddedFrame& in) {
-        PaddedFrame out(in.width(), in.height(), 24);
-        EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-        EXPECT_TRUE(out.paddingIntact());
-        return out.pixels();
-    }
+    cv::Mat render(const cv::Mat& picture) { return qortest::rendered(*effect, picture); }
 
     std::unique_ptr<NLERenderRegion> effect = qortest::makeEffect<NLERenderRegion>();
 };
@@ -66,14 +59,13 @@ TEST_F(NLERenderRegionTest, FactoryBuildsItForAlgorithmType19) {
 
 TEST_F(NLERenderRegionTest, ShadesOutsideTheEditViewAtOpacityZeroAndFull) {
     const cv::Mat photo = qortest::samplePicture("chelsea.png", 180)(cv::Rect(20, 10, 131, 97)).clone();
-    PaddedFrame in = PaddedFrame::from(photo, 8);
     const cv::Vec3i shade(10, 120, 230);
     setView(30, 20, 50, 40);
     for (const int alpha : {0, 255, 77}) {
         setShade(shade, alpha);
-        const cv::Mat result = render(in);
-        EXPECT_EQ(qortest::differingBytes(result, overlayref::shadedOutside(photo, box(30, 20, 50, 40), shade, alpha)), 0)
-            << "opacity " << alpha;
+        const cv::Mat result = render(photo);
+        const cv::Mat expected = overlayref::shadedOutside(photo, box(30, 20, 50, 40), shade, alpha);
+        EXPECT_EQ(qortest::differingBytes(result, expected), 0) << "opacity " << alpha;
         const cv::Vec4b corner = photo.at<cv::Vec4b>(0, 0);
         const cv::Vec4b premultiplied(overlayref::mul(corner[0], 180), overlayref::mul(corner[1], 180),
                                       overlayref::mul(corner[2], 180), 255);
@@ -82,12 +74,10 @@ TEST_F(NLERenderRegionTest, ShadesOutsideTheEditViewAtOpacityZeroAndFull) {
         }
         EXPECT_EQ(result.at<cv::Vec4b>(50, 50), photo.at<cv::Vec4b>(50, 50));
     }
-    EXPECT_EQ(qortest::differingBytes(in.mat(), photo), 0);
 }
 
 TEST_F(NLERenderRegionTest, GuidesPartlyOutsideTheFrameAreClipped) {
     const cv::Mat photo = qortest::samplePicture("astronaut.png", 230)(cv::Rect(100, 50, 90, 70)).clone();
-    PaddedFrame in = PaddedFrame::from(photo, 4);
     setView(10, 10, 60, 40);
     setShade({200, 100, 0}, 128);
     // The outer guide's top and left edges lie above and left of the frame, its bottom below it;
@@ -100,10 +90,10 @@ TEST_F(NLERenderRegionTest, GuidesPartlyOutsideTheFrameAreClipped) {
     cv::Mat expected = unlined.clone();
     guide(expected, box(-5, -3, 80, 100), {245, 250, 255, 255}, {7, 6, 5, 255});
     guide(expected, box(60, 40, 40, 40), {245, 250, 255, 255}, {7, 6, 5, 255});
-    EXPECT_EQ(qortest::differingBytes(render(in), expected), 0);
+    EXPECT_EQ(qortest::differingBytes(render(photo), expected), 0);
 
     qortest::setInts(*effect, {{"outLineSafeZoom", 0}, {"inLineSafeZoom", 0}});
-    EXPECT_EQ(qortest::differingBytes(render(in), unlined), 0) << "with the flags off no line is drawn";
+    EXPECT_EQ(qortest::differingBytes(render(photo), unlined), 0) << "with the flags off no line is drawn";
 }
 
 // Nothing set: an empty edit view, shading opacity 0, no guides. An opaque picture comes out
@@ -112,16 +102,14 @@ TEST_F(NLERenderRegionTest, MissingParametersCountAsZeroAndFlagsAsOff) {
     const cv::Mat translucent = qortest::noisePicture(37, 23, 5);
     cv::Mat opaque = translucent.clone();
     opaque.forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) { p[3] = 255; });
-    PaddedFrame opaqueIn = PaddedFrame::from(opaque), translucentIn = PaddedFrame::from(translucent);
-    EXPECT_EQ(qortest::differingBytes(render(opaqueIn), opaque), 0);
-    EXPECT_EQ(qortest::differingBytes(render(translucentIn), overlayref::shadedOutside(translucent, {}, {}, 0)), 0);
+    EXPECT_EQ(qortest::differingBytes(render(opaque), opaque), 0);
+    EXPECT_EQ(qortest::differingBytes(render(translucent), overlayref::shadedOutside(translucent, {}, {}, 0)), 0);
 }
 
 // The view starts beyond the right edge (all shaded, opacity and colour clamped); the outer
 // guide's only visible side is its left one at column 3, whose right and bottom edges lie past the
 // int range; the inner guide is entirely off the frame.
 TEST_F(NLERenderRegionTest, ExtremeGeometryStaysInsideTheFrame) {
-    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(29, 19, 6));
     qortest::setInts(*effect, {{"fLeft", INT_MAX}, {"fTop", INT_MIN}, {"editViewsWidth", INT_MAX},
                                {"editViewsHeight", INT_MAX}, {"outSideAreaA", 999}, {"outSideAreaR", -40},
                                {"outSideAreaG", 300}, {"outLineLeft", 3}, {"outLineTop", -1000000},
@@ -130,7 +118,7 @@ TEST_F(NLERenderRegionTest, ExtremeGeometryStaysInsideTheFrame) {
                                {"lineB1", 180}, {"outLineSafeZoom", 1}, {"inLineSafeZoom", 1}});
     cv::Mat expected(19, 29, CV_8UC4, cv::Scalar(0, 255, 0, 255));
     guide(expected, box(3, -1000000, INT_MAX, INT_MAX), {90, 0, 0, 255}, {180, 0, 0, 255});
-    const cv::Mat result = render(in);
+    const cv::Mat result = render(qortest::noisePicture(29, 19, 6));
     EXPECT_EQ(qortest::differingBytes(result, expected), 0);
     EXPECT_EQ(result.at<cv::Vec4b>(7, 3), cv::Vec4b(90, 0, 0, 255));
     EXPECT_EQ(result.at<cv::Vec4b>(7, 4), cv::Vec4b(180, 0, 0, 255));
@@ -138,11 +126,9 @@ TEST_F(NLERenderRegionTest, ExtremeGeometryStaysInsideTheFrame) {
 
 TEST_F(NLERenderRegionTest, RefusesBuffersThatDoNotFitAndKeepsALargerOutputBeyondTheInput) {
     qortest::expectRefusals(*effect, 1);
-    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(20, 10, 8));
-    PaddedFrame out = qortest::untouchedFrame(26, 14);
     setShade({0, 0, 0}, 255);
-    ASSERT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-    EXPECT_TRUE(qortest::leftUntouched(out, cv::Rect(0, 0, 20, 10)));
+    EXPECT_TRUE(qortest::untouchedOutside(qortest::rendered(*effect, qortest::noisePicture(20, 10, 8), {26, 14}),
+                                          cv::Rect(0, 0, 20, 10)));
 }
 
 }  // namespace

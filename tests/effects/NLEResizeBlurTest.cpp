@@ -23,13 +23,10 @@ std::unique_ptr<NLEResizeBlur> reducingTo(const Target& t) {
 // Renders `picture` for `t` into an output of `outSize` (the picture's by default) and returns
 // the picture's area of it; a larger output keeps the rest.
 cv::Mat rendered(const cv::Mat& picture, const Target& t, cv::Size outSize = {}) {
-    if (outSize.empty()) outSize = picture.size();
-    PaddedFrame in = PaddedFrame::from(picture, 16);
-    PaddedFrame out = qortest::untouchedFrame(outSize.width, outSize.height, 8);
-    EXPECT_EQ(qortest::render(*reducingTo(t), out.frame(), in.frame()), 0);
+    const cv::Mat result = qortest::rendered(*reducingTo(t), picture, outSize, 16, 8);
     const cv::Rect area(cv::Point(0, 0), picture.size());
-    EXPECT_TRUE(qortest::leftUntouched(out, area));
-    return out.pixels()(area).clone();
+    EXPECT_TRUE(qortest::untouchedOutside(result, area));
+    return result(area).clone();
 }
 
 // A photo of a size whose row count does not divide by the eight bands.

@@ -11,8 +11,6 @@
 
 namespace {
 
-using qortest::PaddedFrame;
-
 struct Click {
     float process, radius, opacity, mouseX, mouseY;
     int red = 0, green = 255, blue = 255;
@@ -48,16 +46,12 @@ cv::Mat ringsReference(const cv::Mat& picture, const Click& c) {
 
 class NLERingsTest : public ::testing::Test {
 protected:
-    // Renders `c` into a fresh output and returns it.
-    PaddedFrame render(const Click& c, PaddedFrame& in) {
+    cv::Mat render(const Click& c, const cv::Mat& picture) {
         qortest::setFloats(*effect, {{"Process", c.process}, {"Radius", c.radius}, {"Opacity", c.opacity},
                                      {"iMouseX", c.mouseX}, {"iMouseY", c.mouseY}, {"Clicked", c.clicked},
                                      {"Enable", c.enable}});
         qortest::setInts(*effect, {{"ColorR", c.red}, {"ColorG", c.green}, {"ColorB", c.blue}});
-        PaddedFrame out(in.width(), in.height(), 12);
-        EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-        EXPECT_TRUE(out.paddingIntact());
-        return out;
+        return qortest::rendered(*effect, picture);
     }
 
     std::unique_ptr<NLERings> effect = qortest::makeEffect<NLERings>();
@@ -69,24 +63,22 @@ TEST_F(NLERingsTest, FactoryBuildsItForAlgorithmType14) { EXPECT_TRUE(qortest::f
 // are measured in units of its larger side: its pattern must not be cut square.
 TEST_F(NLERingsTest, RipplesFollowTheReferenceThroughTheAnimation) {
     const cv::Mat photo = qortest::samplePicture("rocket.jpg", 150)(cv::Rect(0, 0, 320, 240)).clone();
-    PaddedFrame in = PaddedFrame::from(photo, 8);
     for (const float process : {0.1f, 0.37f, 0.5f, 0.63f, 0.9f}) {
         SCOPED_TRACE(process);
         const Click c{process, 3.0f, 0.7f, 150.7f, 110.2f, 255, 128, 0};
         const cv::Mat expected = ringsReference(photo, c);
-        EXPECT_EQ(qortest::differingBytes(render(c, in).mat(), expected), 0);
+        EXPECT_EQ(qortest::differingBytes(render(c, photo), expected), 0);
         EXPECT_GT(qortest::differingBytes(expected, photo), 100);
     }
-    PaddedFrame portrait = PaddedFrame::from(cv::Mat(320, 90, CV_8UC4, cv::Scalar(20, 20, 20, 255)));
+    const cv::Mat portrait(320, 90, CV_8UC4, cv::Scalar(20, 20, 20, 255));
     const Click c{0.5f, 4.0f, 0.8f, 45.0f, 160.0f, 255, 255, 255};
-    EXPECT_EQ(qortest::differingBytes(render(c, portrait).mat(), ringsReference(portrait.mat(), c)), 0);
+    EXPECT_EQ(qortest::differingBytes(render(c, portrait), ringsReference(portrait, c)), 0);
 }
 
 // At the start and end of the animation, without a click, or with the mouse off the frame nothing
 // is drawn; extreme settings may draw, but only inside the frame.
 TEST_F(NLERingsTest, NoRipplesAtTheEndsOrWithoutAClickAndExtremesStayInside) {
     const cv::Mat picture = qortest::noisePicture(120, 90, 14);
-    PaddedFrame in = PaddedFrame::from(picture, 4);
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     Click notClicked{0.37f, 2.0f, 0.7f, 60.0f, 45.0f}, disabled = notClicked;
     notClicked.clicked = 0.0f;
@@ -95,14 +87,14 @@ TEST_F(NLERingsTest, NoRipplesAtTheEndsOrWithoutAClickAndExtremesStayInside) {
                            Click{1.5f, 2.0f, 0.7f, 60.0f, 45.0f}, notClicked, disabled,
                            Click{0.37f, 1.0f, 0.7f, 1e6f, 20.0f}, Click{0.37f, 1.0f, -3.0f, 20.0f, 20.0f},
                            Click{0.37f, 1.0f, 0.7f, inf, nan}}) {
-        EXPECT_EQ(qortest::differingBytes(render(c, in).mat(), picture), 0) << c.process << " " << c.mouseX;
+        EXPECT_EQ(qortest::differingBytes(render(c, picture), picture), 0) << c.process << " " << c.mouseX;
     }
     for (const Click& c : {Click{0.37f, 1.0f, 0.7f, 20.0f, -1e6f}, Click{0.37f, 1.0f, 0.7f, 3e30f, -3e30f},
                            Click{0.37f, 0.0f, 0.7f, 20.0f, 20.0f}, Click{0.37f, -5.0f, 0.7f, 20.0f, 20.0f},
                            Click{0.37f, -0.012f, 0.7f, 20.0f, 20.0f}, Click{0.37f, 1e9f, 0.7f, 20.0f, 20.0f},
                            Click{0.37f, 1.0f, 9.0f, 20.0f, 20.0f}, Click{nan, 1.0f, 0.7f, 20.0f, 20.0f},
                            Click{0.37f, nan, 0.7f, 20.0f, 20.0f}, Click{0.37f, 1.0f, nan, 20.0f, 20.0f}}) {
-        render(c, in);
+        render(c, picture);
     }
 }
 

@@ -10,7 +10,6 @@
 
 namespace {
 
-using qortest::PaddedFrame;
 
 constexpr auto mul = qortest::multiplyRounded;
 
@@ -24,17 +23,14 @@ const Duotone kBlackToWhite{{0, 0, 0}, {255, 255, 255}, 100};
 int32_t pack(cv::Vec3b colour) { return colour[0] | colour[1] << 8 | colour[2] << 16; }
 
 // Renders `picture` with `given` (nothing set when empty) and returns the output's pixels.
-cv::Mat toneMapped(const cv::Mat& picture, const std::optional<Duotone>& given, int inPadding = 12, int outPadding = 4) {
+cv::Mat toneMapped(const cv::Mat& picture, const std::optional<Duotone>& given, int inPadding = 12,
+                   int outPadding = 4) {
     auto effect = qortest::makeEffect<NLEToneMapToSelectColor>();
     if (given) {
         qortest::setInts(*effect, {{"darkLuma", pack(given->dark)}, {"lightLuma", pack(given->light)},
                                    {"Strength", given->strength}});
     }
-    PaddedFrame in = PaddedFrame::from(picture, inPadding);
-    PaddedFrame out = qortest::untouchedFrame(picture.cols, picture.rows, outPadding);
-    EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 0);
-    EXPECT_TRUE(out.paddingIntact());
-    return out.pixels();
+    return qortest::rendered(*effect, picture, {}, inPadding, outPadding);
 }
 
 // Reference in integer arithmetic: the position 255 (g - min) / (max - min + 0.01), truncated,
@@ -115,8 +111,8 @@ TEST(NLEToneMapToSelectColorTest, NarrowFramesAtEveryAlignmentFollowTheReference
     for (int width = 1; width <= 9; ++width) {
         for (const int padding : {0, 4, 8, 12}) {
             const cv::Mat picture = qortest::noisePicture(width, 5, width * 16 + padding);
-            EXPECT_EQ(qortest::differingBytes(toneMapped(picture, d, padding, 16 - padding), referenceToneMap(picture, d)), 0)
-                << width << " / " << padding;
+            const cv::Mat result = toneMapped(picture, d, padding, 16 - padding);
+            EXPECT_EQ(qortest::differingBytes(result, referenceToneMap(picture, d)), 0) << width << " / " << padding;
         }
     }
 }

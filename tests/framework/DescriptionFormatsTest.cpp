@@ -106,7 +106,8 @@ TEST(DescriptionJson, MalformedValuesRaise) {
     const auto build = [](const json& root) { return buildDescriptionJson(root, "F/"); };
     for (const json& root :
          {withGuid({{"FUNCTION", "3"}}), json{{"GUID", 5}}, withGuid({{"NAME", 1}}), withGuid({{"DYNAMIC", 1}}),
-          withGuid({{"TEXTURES", json::array({"a.png"})}}), withGuid({{"TEXTURES", json::array({{{"TYPE", "image"}}})}}),
+          withGuid({{"TEXTURES", json::array({"a.png"})}}),
+          withGuid({{"TEXTURES", json::array({{{"TYPE", "image"}}})}}),
           withGuid({{"PARAMS", json::array({{{"NAME", "x"}, {"TYPE", "int"}, {"MIN", "0"}}})}})}) {
         EXPECT_THROW(build(root), json::type_error) << root;
     }

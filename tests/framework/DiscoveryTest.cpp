@@ -108,6 +108,8 @@ TEST(ConfFolderLoader, ReadsTheConfOfOneFolderOnly) {
     EXPECT_EQ(load("/fx")->GetGUID(), "A");
     ASSERT_NE(load("/json"), nullptr);
     EXPECT_EQ(load("/json")->GetGUID(), "C");
-    for (const char* folder : {"/nested", "/fx/effect.conf", "/missing", "/bad"}) EXPECT_EQ(load(folder), nullptr) << folder;
+    for (const char* folder : {"/nested", "/fx/effect.conf", "/missing", "/bad"}) {
+        EXPECT_EQ(load(folder), nullptr) << folder;
+    }
     EXPECT_EQ(loadConfFromFolder(nullptr), nullptr);
 }

@@ -73,7 +73,8 @@ TEST(EffectFilter, SetParameterKeepsTheRecordsTypeAndStripsFilePrefixFromText) {
         ParamType type;
         const char* text;
     };
-    for (const Expected& e : {Expected{"path", ParamType::String, "a/file:/b"}, Expected{"newText", ParamType::String, "x"},
+    for (const Expected& e : {Expected{"path", ParamType::String, "a/file:/b"},
+                              Expected{"newText", ParamType::String, "x"},
                               Expected{"newFloat", ParamType::Float, "file:/x"}}) {
         uint32_t type = 0;
         ParamValue value;

@@ -33,12 +33,29 @@ inline PaddedFrame untouchedFrame(int width, int height, int padding = 20) {
     return frame;
 }
 
-// True while no pixel of a frame made by untouchedFrame outside `written` (by default none) and
-// no padding byte was written.
+// True when every byte of `pixels` outside `written` (by default everywhere) still holds kUntouched.
+inline bool untouchedOutside(const cv::Mat& pixels, cv::Rect written = {}) {
+    cv::Mat copy = pixels.clone();
+    copy(written).setTo(cv::Scalar::all(kUntouched));
+    return cv::countNonZero(copy.reshape(1) != kUntouched) == 0;
+}
+
+// True while no pixel of a frame made by untouchedFrame outside `written` and no padding byte was
+// written.
 inline bool leftUntouched(PaddedFrame& frame, cv::Rect written = {}) {
-    cv::Mat pixels = frame.pixels();
-    pixels(written).setTo(cv::Scalar::all(kUntouched));
-    return cv::countNonZero(pixels.reshape(1) != kUntouched) == 0 && frame.paddingIntact();
+    return untouchedOutside(frame.mat(), written) && frame.paddingIntact();
+}
+
+// Renders `picture` (rows padded by `inPadding` bytes) into an untouchedFrame of `outSize` (the
+// picture's by default), expecting success and intact padding on both; returns the output's pixels.
+inline cv::Mat rendered(tessel::NLEEffectFilter& effect, const cv::Mat& picture, cv::Size outSize = {},
+                        int inPadding = 12, int outPadding = 4) {
+    if (outSize.empty()) outSize = picture.size();
+    PaddedFrame in = PaddedFrame::from(picture, inPadding);
+    PaddedFrame out = untouchedFrame(outSize.width, outSize.height, outPadding);
+    EXPECT_EQ(render(effect, out.frame(), in.frame()), 0);
+    EXPECT_TRUE(out.paddingIntact() && in.paddingIntact());
+    return out.pixels();
 }
 
 // a * b / 255 rounded to nearest; a * b never lies halfway between two multiples of 255.
