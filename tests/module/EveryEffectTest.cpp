@@ -44,11 +44,9 @@ struct Shape {
 void renderAndCheck(QOREffect& effect, const qorfx::EffectAnnouncement& announced, Setting setting,
                     const Shape& shape) {
     SCOPED_TRACE(announced.name + " / " + shape.name + " / setting " + std::to_string(static_cast<int>(setting)));
-    const cv::Mat inputContent = noisePicture(shape.input.width, shape.input.height, 11);
-    const cv::Mat secondContent = samplePicture("chelsea.png", 150)(cv::Rect(cv::Point(40, 30), shape.second));
-    GuardedPicture input(inputContent, 3), second(secondContent, 5), output(noisePicture(shape.output.width,
-                                                                                          shape.output.height, 13),
-                                                                             7);
+    GuardedPicture input(noisePicture(shape.input.width, shape.input.height, 11), 3);
+    GuardedPicture second(samplePicture("chelsea.png", 150)(cv::Rect(cv::Point(40, 30), shape.second)), 5);
+    GuardedPicture output(noisePicture(shape.output.width, shape.output.height, 13), 7);
     const cv::Mat inputBefore = input.buffer.clone(), secondBefore = second.buffer.clone();
     const cv::Mat outputBefore = output.buffer.clone();
 
@@ -69,7 +67,9 @@ void renderAndCheck(QOREffect& effect, const qorfx::EffectAnnouncement& announce
     const cv::Mat guardsNow = output.buffer(cv::Rect(shape.output.width, 0, 7, shape.output.height));
     const cv::Mat guardsBefore = outputBefore(cv::Rect(shape.output.width, 0, 7, shape.output.height));
     EXPECT_EQ(differingBytes(guardsNow, guardsBefore), 0) << "bytes past the output's rows were written";
-    if (result == 4) EXPECT_EQ(differingBytes(output.buffer, outputBefore), 0) << "a refused frame changed the output";
+    if (result == 4) {
+        EXPECT_EQ(differingBytes(output.buffer, outputBefore), 0) << "a refused frame changed the output";
+    }
 }
 
 }  // namespace
@@ -81,6 +81,7 @@ TEST(EveryEffect, RendersOrRefusesCleanlyAtEverySetting) {
         {"equal odd sizes", {37, 23}, {37, 23}, {37, 23}, true},
         {"one input", {37, 23}, {37, 23}, {37, 23}, false},
         {"smaller output", {37, 23}, {37, 23}, {20, 11}, true},
+        {"larger output", {37, 23}, {37, 23}, {45, 30}, true},
         {"smaller second input", {37, 23}, {19, 13}, {37, 23}, true},
         {"portrait output", {37, 23}, {23, 37}, {23, 37}, true},
         {"single pixel", {1, 1}, {1, 1}, {1, 1}, true},

@@ -39,32 +39,6 @@ TEST(BuiltinTable, KnowsExactlyTheTwentySixEffects) {
     EXPECT_EQ(EffectRegistry::builtinTypeOf(nullptr), 0);
 }
 
-TEST(Registry, InsertKeepsEveryIndexAndTheLatestPerGuid) {
-    EffectRegistry registry;
-    auto first = descriptionOfType(9);
-    auto second = descriptionOfType(9);
-    registry.insert(first);
-    registry.insert(second);
-    EXPECT_EQ(registry.count(), 2u);
-    EXPECT_EQ(registry.at(0), first);
-    EXPECT_EQ(registry.at(1), second);
-    EXPECT_EQ(registry.at(2), nullptr);
-    EXPECT_EQ(registry.find(kGreenGuid), second);
-    EXPECT_EQ(registry.find("BED49B76"), nullptr);
-}
-
-TEST(Registry, StartupCallbackRegistersOnlyBuiltinGuids) {
-    qortest::TempFolder temp;
-    EffectRegistry registry;
-    found(registry, temp, R"({"GUID": "00000000-0000-0000-0000-000000000000"})");
-    found(registry, temp, R"({"GUID": "bed49b76-3bbb-46e6-8030-f00eac42bf71"})");
-    EXPECT_EQ(registry.count(), 0u);
-    found(registry, temp, R"({"GUID": "BED49B76-3BBB-46E6-8030-F00EAC42BF71"})");
-    ASSERT_EQ(registry.count(), 1u);
-    EXPECT_EQ(registry.at(0)->GetBuiltin(), 1u);
-    EXPECT_EQ(registry.at(0)->GetAlgorithmType(), 9);
-}
-
 TEST(Registry, SkinDetectionDependencyOnlyForTheText256) {
     qortest::TempFolder temp;
     EffectRegistry registry;
