@@ -45,12 +45,16 @@ void expectBlendMatchesModel(const cv::Mat& src, const cv::Mat& dst, const Case&
     EXPECT_TRUE(target.paddingIntact()) << describe(c);
 }
 
+// Strength 0 leaves the table modes alone while Replace still copies; only the strength's low 8
+// bits count, so 256 is 0.
 TEST(BlendImage, EveryModeNumberRunsItsKernel) {
     const cv::Mat src = layer(37, 19, 1);
     const cv::Mat dst = layer(37, 19, 2);
     for (uint32_t mode = 0; mode <= 30; ++mode) {
-        for (const int strength : {255, 200, 77}) {
-            for (const bool premultiplied : {false, true}) expectBlendMatchesModel(src, dst, {mode, strength, premultiplied});
+        for (const int strength : {255, 200, 77, 0, 256}) {
+            for (const bool premultiplied : {false, true}) {
+                expectBlendMatchesModel(src, dst, {mode, strength, premultiplied});
+            }
         }
     }
     expectBlendMatchesModel(src, dst, {0xFFFFFFFFu, 255, false});
@@ -68,47 +72,26 @@ TEST(BlendImage, RealPicturesWithPartialAlpha) {
     }
 }
 
-TEST(BlendImage, NormalStraightAtFullStrengthPremultipliesTheDestinationEvenUnderTransparentSource) {
-    const cv::Mat src(1, 1, CV_8UC4, cv::Scalar(10, 20, 30, 0));
-    cv::Mat dst(1, 1, CV_8UC4, cv::Scalar(200, 100, 50, 128));
-    ASSERT_TRUE(imageC::blendImage(src, dst, 0, 255, false, 1));
-    // mul(200, 128) = 100.39, mul(100, 128) = 50.2, mul(50, 128) = 25.1; alpha unites with 0.
-    EXPECT_EQ(dst.at<cv::Vec4b>(0, 0), cv::Vec4b(100, 50, 25, 128));
-
-    cv::Mat untouched(1, 1, CV_8UC4, cv::Scalar(200, 100, 50, 128));
-    ASSERT_TRUE(imageC::blendImage(src, untouched, 0, 254, false, 1));
-    EXPECT_EQ(untouched.at<cv::Vec4b>(0, 0), cv::Vec4b(200, 100, 50, 128));
-}
-
-TEST(BlendImage, NormalStraightOverOpaqueDestination) {
-    const cv::Mat src(1, 1, CV_8UC4, cv::Scalar(255, 0, 100, 255));
-    cv::Mat dst(1, 1, CV_8UC4, cv::Scalar(0, 255, 100, 255));
-    ASSERT_TRUE(imageC::blendImage(src, dst, 0, 128, false, 1));
-    // alpha = mul(255, 128) = 128: 255 * 128 / 255 = 128, 255 * 127 / 255 = 127, 100 stays.
-    EXPECT_EQ(dst.at<cv::Vec4b>(0, 0), cv::Vec4b(128, 127, 100, 255));
-}
-
-TEST(BlendImage, StrengthZeroLeavesTableModesAloneButReplaceStillCopies) {
-    const cv::Mat src = layer(21, 6, 3);
-    const cv::Mat dst = layer(21, 6, 4);
-    cv::Mat blended = dst.clone();
-    ASSERT_TRUE(imageC::blendImage(src, blended, 5, 0, false, kStripes));
-    EXPECT_EQ(qortest::differingBytes(blended, dst), 0);
-    ASSERT_TRUE(imageC::blendImage(src, blended, 22, 0, false, kStripes));
-    EXPECT_EQ(qortest::differingBytes(blended, src), 0);
-    // Only the low 8 bits of the strength count: 256 is 0.
-    cv::Mat wrapped = dst.clone();
-    ASSERT_TRUE(imageC::blendImage(src, wrapped, 2, 256, false, kStripes));
-    EXPECT_EQ(qortest::differingBytes(wrapped, dst), 0);
-}
-
-TEST(BlendImage, HollowOutShowsTheSourceWhereTheDestinationIsClear) {
-    const cv::Mat src(1, 2, CV_8UC4, cv::Scalar(9, 8, 7, 51));
-    cv::Mat dst(1, 2, CV_8UC4, cv::Scalar(200, 100, 50, 0));
-    dst.at<cv::Vec4b>(0, 1) = cv::Vec4b(200, 100, 50, 255);
-    ASSERT_TRUE(imageC::blendImage(src, dst, 20, 0, false, 1));
-    EXPECT_EQ(dst.at<cv::Vec4b>(0, 0), cv::Vec4b(9, 8, 7, 51));
-    EXPECT_EQ(dst.at<cv::Vec4b>(0, 1), cv::Vec4b(160, 80, 40, 204));  // times 204 / 255
+// Worked single pixels, each a 1 x 1 blend. Normal at full strength premultiplies the destination
+// even under a transparent source (mul(200, 128) = 100.39 and so on; alpha unites with 0), one step
+// below full strength it leaves it alone; at strength 128 alpha is mul(255, 128) = 128. Hollow-out
+// shows the source where the destination is clear and scales it by 255 - 51 elsewhere.
+TEST(BlendImage, WorkedPixels) {
+    struct Case {
+        cv::Vec4b src, dst;
+        uint32_t mode;
+        int strength;
+        cv::Vec4b expected;
+    };
+    for (const Case& c : {Case{{10, 20, 30, 0}, {200, 100, 50, 128}, 0, 255, {100, 50, 25, 128}},
+                          Case{{10, 20, 30, 0}, {200, 100, 50, 128}, 0, 254, {200, 100, 50, 128}},
+                          Case{{255, 0, 100, 255}, {0, 255, 100, 255}, 0, 128, {128, 127, 100, 255}},
+                          Case{{9, 8, 7, 51}, {200, 100, 50, 0}, 20, 0, {9, 8, 7, 51}},
+                          Case{{9, 8, 7, 51}, {200, 100, 50, 255}, 20, 0, {160, 80, 40, 204}}}) {
+        cv::Mat dst(1, 1, CV_8UC4, cv::Scalar(c.dst));
+        ASSERT_TRUE(imageC::blendImage(cv::Mat(1, 1, CV_8UC4, cv::Scalar(c.src)), dst, c.mode, c.strength, false, 1));
+        EXPECT_EQ(dst.at<cv::Vec4b>(0, 0), c.expected) << "mode " << c.mode << " strength " << c.strength;
+    }
 }
 
 TEST(BlendImage, StripesCoverEveryRowWhateverTheirCount) {
