@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -45,33 +45,28 @@ TEST(DescriptionWalk, AMissingRootGivesFalseAndARootThatIsAFileTrueWithoutCalls)
     EXPECT_TRUE(result);
 }
 
-TEST(DescriptionWalk, NestedFoldersReportChildrenBeforeParents) {
+// One description per folder: description.json before a .conf before filter.xml; names are compared
+// exactly, and z.conf.bak's extension is .bak. Nested folders are reported before their parents.
+TEST(DescriptionWalk, OneDescriptionPerFolderByPriorityChildrenFirst) {
     qortest::TempFolder temp;
-    temp.write("A/description.json", "{}");
-    temp.write("A/B/x.conf", "{}");
-    const auto found = walk(temp.path());
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0], Found(_EffectFileType::Conf, temp.path() + "/A/B/x.conf", temp.path() + "/A/B/"));
-    EXPECT_EQ(std::get<0>(found[1]), _EffectFileType::DescriptionJson);
-    EXPECT_EQ(std::get<2>(found[1]), temp.path() + "/A/");
-}
-
-// description.json before a .conf before filter.xml; names are compared exactly, and z.conf.bak's
-// extension is .bak.
-TEST(DescriptionWalk, OneDescriptionPerFolderByPriority) {
-    qortest::TempFolder temp;
-    for (const char* file : {"all/filter.xml", "all/x.conf", "all/description.json", "xmlconf/filter.xml",
-                             "xmlconf/y.conf", "xml/filter.xml", "other/Description.json", "other/z.conf.bak",
+    for (const char* file : {"all/filter.xml", "all/x.conf", "all/description.json", "all/sub/filter.xml",
+                             "all/sub/y.conf", "xml/filter.xml", "xml/z.conf.bak", "other/Description.json",
                              "empty/readme.txt"}) {
         temp.write(file, "{}");
     }
-    std::map<std::string, _EffectFileType> kinds;
-    for (const auto& [kind, file, folder] : walk(temp.path())) {
-        kinds[std::filesystem::path(folder).parent_path().filename().string()] = kind;
+    std::vector<Found> found = walk(temp.path());
+    for (auto& [kind, file, folder] : found) {
+        file = file.substr(temp.path().size());
+        folder = folder.substr(temp.path().size());
     }
-    EXPECT_EQ(kinds, (std::map<std::string, _EffectFileType>{{"all", _EffectFileType::DescriptionJson},
-                                                             {"xmlconf", _EffectFileType::Conf},
-                                                             {"xml", _EffectFileType::FilterXml}}));
+    const auto position = [&](const std::string& folder) {
+        return std::find_if(found.begin(), found.end(), [&](const Found& f) { return std::get<2>(f) == folder; });
+    };
+    EXPECT_EQ(std::set<Found>(found.begin(), found.end()),
+              (std::set<Found>{{_EffectFileType::DescriptionJson, "/all/description.json", "/all/"},
+                               {_EffectFileType::Conf, "/all/sub/y.conf", "/all/sub/"},
+                               {_EffectFileType::FilterXml, "/xml/filter.xml", "/xml/"}}));
+    EXPECT_LT(position("/all/sub/"), position("/all/"));
 }
 
 // An entry whose status cannot be read (a link to itself) ends its folder; a link back to an
