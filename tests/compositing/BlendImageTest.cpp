@@ -127,7 +127,8 @@ TEST(BlendImage, SourceSharingTheDestinationMemoryBlendsAsACopyWould) {
     // The source is the destination shifted by one row and three pixels.
     const cv::Mat src = canvas(cv::Rect(3, 1, 30, 16));
     cv::Mat dst = canvas(cv::Rect(0, 0, 30, 16));
-    const cv::Mat expected = blendref::blendImage(before(cv::Rect(3, 1, 30, 16)), before(cv::Rect(0, 0, 30, 16)), 2, 255, false);
+    const cv::Mat expected =
+        blendref::blendImage(before(cv::Rect(3, 1, 30, 16)), before(cv::Rect(0, 0, 30, 16)), 2, 255, false);
     ASSERT_TRUE(imageC::blendImage(src, dst, 2, 255, false, kStripes));
     EXPECT_EQ(qortest::differingBytes(dst, expected), 0);
 }
