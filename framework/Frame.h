@@ -26,6 +26,9 @@ struct Frame {
     // True when `other`'s width and height both fit inside this frame.
     bool covers(const Frame& other) const { return width >= other.width && height >= other.height; }
     bool sameSize(const Frame& other) const { return width == other.width && height == other.height; }
+    // Both frames valid and `other` fits inside this one: what an effect that writes the input's
+    // area of its output needs before touching either buffer.
+    bool canHold(const Frame& other) const { return isValid() && other.isValid() && covers(other); }
 
     uint8_t* row(int y) const { return data + static_cast<std::ptrdiff_t>(y) * stride; }
     cv::Size size() const { return {width, height}; }

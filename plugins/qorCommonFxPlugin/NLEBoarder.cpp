@@ -63,7 +63,7 @@ int32_t NLEBoarder::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight,
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
     tessel::readParams(*this, {{"opacity", &opacity}, {"amp", &amp}, {"R", &red}, {"G", &green}, {"B", &blue}});
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     const uint8_t colour[3] = {unitToByte(blue), unitToByte(green), unitToByte(red)};
     const BandShades shades = prepareShades(*imageC::getBlendTables(), colour, unitToByte(opacity));

@@ -15,7 +15,7 @@ int32_t NLEGreenChannelControl::Transform(uint8_t* dst, int32_t dstWidth, int32_
     if (out.empty() || matte.empty() || in.empty()) return 1;
     if (in.height < 1 || in.width < 1) return 0;
     // The main input's size is the area processed: the matte and the output must hold all of it.
-    if (!in.isValid() || !out.isValid() || !matte.isValid() || !out.covers(in) || !matte.covers(in)) return 1;
+    if (!out.canHold(in) || !matte.canHold(in)) return 1;
 
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {

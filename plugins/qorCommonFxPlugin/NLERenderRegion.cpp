@@ -66,7 +66,7 @@ int32_t NLERenderRegion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHe
                                    uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     // Read afresh every frame: a parameter the host does not send counts as 0, a flag as off.
     RegionParams params;

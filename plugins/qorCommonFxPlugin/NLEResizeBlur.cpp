@@ -69,7 +69,7 @@ int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
                                {"destImageHeight", &destImageHeight},
                                {"resizeBlurType", &resizeBlurType},
                                {"kernelMaxRadius", &kernelMaxRadius}});
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     const int64_t sourceArea = static_cast<int64_t>(in.width) * in.height;
     const int radius = blurRadius(sourceArea, destImageWidth, destImageHeight, kernelMaxRadius);

@@ -70,7 +70,7 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
                             int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     tessel::readParams(*this, {{"Opacity", &opacityValue},
                                {"Duration", &duration},

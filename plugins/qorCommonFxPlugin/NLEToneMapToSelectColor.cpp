@@ -113,7 +113,7 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
     tessel::readParams(*this, {{"lightLuma", &lightLuma}, {"darkLuma", &darkLuma}, {"Strength", &strengthPercent}});
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     cv::cvtColor(in.mat(), grey, cv::COLOR_BGRA2GRAY);
     double greyMin = 0, greyMax = 0;

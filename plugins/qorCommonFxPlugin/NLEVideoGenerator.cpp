@@ -222,7 +222,7 @@ int32_t NLEVideoGenerator::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     // The input's size is the area written, so the output must hold all of it.
-    if (!in.isValid() || !out.isValid() || !out.covers(in)) return 1;
+    if (!out.canHold(in)) return 1;
 
     tessel::readParams(*this, {{"mode", &mode},
                                {"theta", &theta},
