@@ -9,85 +9,71 @@
 
 namespace imageC {
 
-// A blend-mode table (one 256x256 table of BlendTables) weighted by source alpha and strength.
-class parallelBlendAdobeInvoker : public cv::ParallelLoopBody {
-public:
-    parallelBlendAdobeInvoker(cv::Mat* dst, const cv::Mat* src, uint8_t strength, const uint8_t* table, int32_t stripes)
-        : dst_(dst), src_(src), strength_(strength), table_(table), stripes_(stripes) {}
-    void operator()(const cv::Range& range) const override;
+// What every loop body holds: the two matrices and the stripe count.
+class StripedBlendBody : public cv::ParallelLoopBody {
+protected:
+    StripedBlendBody(cv::Mat* dst, const cv::Mat* src, int32_t stripes) : dst_(dst), src_(src), stripes_(stripes) {}
 
-private:
     cv::Mat* dst_;
     const cv::Mat* src_;
-    uint8_t strength_;
-    const uint8_t* table_;
     int32_t stripes_;
 };
 
-// Normal over a premultiplied source.
-class parallelBlendNormalRRPreAlphaInvoker : public cv::ParallelLoopBody {
+// A blend-mode table (one 256x256 table of BlendTables) weighted by source alpha and strength.
+class parallelBlendAdobeInvoker : public StripedBlendBody {
 public:
-    parallelBlendNormalRRPreAlphaInvoker(cv::Mat* dst, const cv::Mat* src, uint8_t strength, int32_t stripes)
-        : dst_(dst), src_(src), strength_(strength), stripes_(stripes) {}
+    parallelBlendAdobeInvoker(cv::Mat* dst, const cv::Mat* src, uint8_t strength, const uint8_t* table, int32_t stripes)
+        : StripedBlendBody(dst, src, stripes), strength_(strength), table_(table) {}
     void operator()(const cv::Range& range) const override;
 
 private:
-    cv::Mat* dst_;
-    const cv::Mat* src_;
     uint8_t strength_;
-    int32_t stripes_;
+    const uint8_t* table_;
+};
+
+// Normal over a premultiplied source.
+class parallelBlendNormalRRPreAlphaInvoker : public StripedBlendBody {
+public:
+    parallelBlendNormalRRPreAlphaInvoker(cv::Mat* dst, const cv::Mat* src, uint8_t strength, int32_t stripes)
+        : StripedBlendBody(dst, src, stripes), strength_(strength) {}
+    void operator()(const cv::Range& range) const override;
+
+private:
+    uint8_t strength_;
 };
 
 // Normal over a straight-alpha source; at full strength the destination colour is premultiplied by
 // the destination alpha first.
-class parallelBlendNormalRRStrenAlphaInvoker : public cv::ParallelLoopBody {
+class parallelBlendNormalRRStrenAlphaInvoker : public StripedBlendBody {
 public:
     parallelBlendNormalRRStrenAlphaInvoker(cv::Mat* dst, const cv::Mat* src, uint8_t strength, int32_t stripes)
-        : dst_(dst), src_(src), strength_(strength), stripes_(stripes) {}
+        : StripedBlendBody(dst, src, stripes), strength_(strength) {}
     void operator()(const cv::Range& range) const override;
 
 private:
-    cv::Mat* dst_;
-    const cv::Mat* src_;
     uint8_t strength_;
-    int32_t stripes_;
 };
 
 // The destination multiplied by the source alpha.
-class parallelHollowinInvoker : public cv::ParallelLoopBody {
+class parallelHollowinInvoker : public StripedBlendBody {
 public:
-    parallelHollowinInvoker(cv::Mat* dst, const cv::Mat* src, int32_t stripes) : dst_(dst), src_(src), stripes_(stripes) {}
+    parallelHollowinInvoker(cv::Mat* dst, const cv::Mat* src, int32_t stripes) : StripedBlendBody(dst, src, stripes) {}
     void operator()(const cv::Range& range) const override;
-
-private:
-    cv::Mat* dst_;
-    const cv::Mat* src_;
-    int32_t stripes_;
 };
 
 // The destination multiplied by the inverse source alpha; the source where the destination is clear.
-class parallelHollowOutInvoker : public cv::ParallelLoopBody {
+class parallelHollowOutInvoker : public StripedBlendBody {
 public:
-    parallelHollowOutInvoker(cv::Mat* dst, const cv::Mat* src, int32_t stripes) : dst_(dst), src_(src), stripes_(stripes) {}
+    parallelHollowOutInvoker(cv::Mat* dst, const cv::Mat* src, int32_t stripes) : StripedBlendBody(dst, src, stripes) {}
     void operator()(const cv::Range& range) const override;
-
-private:
-    cv::Mat* dst_;
-    const cv::Mat* src_;
-    int32_t stripes_;
 };
 
 // The source multiplied by the destination alpha.
-class parallelTextBgHollowInInvoker : public cv::ParallelLoopBody {
+class parallelTextBgHollowInInvoker : public StripedBlendBody {
 public:
     parallelTextBgHollowInInvoker(cv::Mat* dst, const cv::Mat* src, int32_t stripes)
-        : dst_(dst), src_(src), stripes_(stripes) {}
+        : StripedBlendBody(dst, src, stripes) {}
     void operator()(const cv::Range& range) const override;
-
-private:
-    cv::Mat* dst_;
-    const cv::Mat* src_;
-    int32_t stripes_;
 };
 
 }  // namespace imageC
