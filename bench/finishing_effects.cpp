@@ -1,8 +1,8 @@
 // Throughput of the border and tone-map effects, beside a plain frame copy of the same size.
 
 #include "bench/BenchSupport.h"
-#include "plugins/qorCommonFxPlugin/NLEBoarder.h"
-#include "plugins/qorCommonFxPlugin/NLEToneMapToSelectColor.h"
+#include "plugins/qorCommonFxPlugin/finishing/NLEBoarder.h"
+#include "plugins/qorCommonFxPlugin/finishing/NLEToneMapToSelectColor.h"
 
 namespace {
 

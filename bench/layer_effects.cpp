@@ -2,10 +2,10 @@
 // frame copy of the same size. Frames are noise pictures with alpha spread over 0..255.
 
 #include "bench/BenchSupport.h"
-#include "plugins/qorCommonFxPlugin/NLECompareView.h"
-#include "plugins/qorCommonFxPlugin/NLEPixelRotateEffect.h"
-#include "plugins/qorCommonFxPlugin/NLEScopeEffect.h"
-#include "plugins/qorCommonFxPlugin/NLETransform.h"
+#include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
+#include "plugins/qorCommonFxPlugin/layer/NLEPixelRotateEffect.h"
+#include "plugins/qorCommonFxPlugin/layer/NLEScopeEffect.h"
+#include "plugins/qorCommonFxPlugin/layer/NLETransform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The clip is noise with alpha over its whole range; the canvas is the clip's size.
 
 #include "bench/BenchSupport.h"
-#include "plugins/qorCommonFxPlugin/NLEMotion.h"
+#include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "plugins/qorCommonFxPlugin/NLECircleHighlight.h"
-#include "plugins/qorCommonFxPlugin/NLERenderRegion.h"
-#include "plugins/qorCommonFxPlugin/NLERings.h"
-#include "plugins/qorCommonFxPlugin/NLEVideoGenerator.h"
+#include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
+#include "plugins/qorCommonFxPlugin/overlays/NLERenderRegion.h"
+#include "plugins/qorCommonFxPlugin/overlays/NLERings.h"
+#include "plugins/qorCommonFxPlugin/overlays/NLEVideoGenerator.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // same size.
 
 #include "bench/BenchSupport.h"
-#include "plugins/qorCommonFxPlugin/NLEResizeBlur.h"
-#include "plugins/qorCommonFxPlugin/NLESharpenEffect.h"
+#include "plugins/qorCommonFxPlugin/finishing/NLEResizeBlur.h"
+#include "plugins/qorCommonFxPlugin/finishing/NLESharpenEffect.h"
 
 namespace {
 

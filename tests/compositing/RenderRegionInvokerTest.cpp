@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/OverlayReference.h"
+#include "effects/overlays/OverlayReference.h"
 #include "support/TestSupport.h"
 
 namespace {

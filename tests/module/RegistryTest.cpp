@@ -2,7 +2,7 @@
 
 #include "plugins/qorCommonFxPlugin/BuiltinEffectTypes.h"
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
-#include "plugins/qorCommonFxPlugin/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
 #include "plugins/qorCommonFxPlugin/ParameterRegistration.h"
 #include "support/TestSupport.h"
 #include "tools/qorfx/HostRegistrar.h"

@@ -1,0 +1,104 @@
+#include "plugins/qorCommonFxPlugin/finishing/NLEResizeBlur.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include "support/EffectChecks.h"
+
+namespace {
+
+using qortest::PaddedFrame;
+
+struct Target {
+    int width, height, type, maxRadius;
+};
+
+std::unique_ptr<NLEResizeBlur> reducingTo(const Target& t) {
+    auto effect = qortest::makeEffect<NLEResizeBlur>();
+    qortest::setInts(*effect, {{"destImageWidth", t.width}, {"destImageHeight", t.height},
+                               {"resizeBlurType", t.type}, {"kernelMaxRadius", t.maxRadius}});
+    return effect;
+}
+
+// Renders `picture` for `t` into an output of `outSize` (the picture's by default) and returns
+// the picture's area of it; a larger output keeps the rest.
+cv::Mat rendered(const cv::Mat& picture, const Target& t, cv::Size outSize = {}) {
+    const cv::Mat result = qortest::rendered(*reducingTo(t), picture, outSize, 16, 8);
+    const cv::Rect area(cv::Point(0, 0), picture.size());
+    EXPECT_TRUE(qortest::untouchedOutside(result, area));
+    return result(area).clone();
+}
+
+// A photo of a size whose row count does not divide by the eight bands.
+cv::Mat photo(const char* name, cv::Size size, int alpha) {
+    cv::Mat resized;
+    cv::resize(qortest::samplePicture(name, alpha), resized, size, 0, 0, cv::INTER_AREA);
+    return resized;
+}
+
+cv::Mat boxBlurred(const cv::Mat& picture, int size) {
+    cv::Mat blurred;
+    cv::blur(picture, blurred, cv::Size(size, size), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
+    return blurred;
+}
+
+TEST(NLEResizeBlurTest, FactoryBuildsItForAlgorithmType17) { EXPECT_TRUE(qortest::factoryBuilds<NLEResizeBlur>(17)); }
+
+TEST(NLEResizeBlurTest, RadiusIsHalfTheSideRatioBoundedByTheMaximum) {
+    const int64_t hd = 1920 * 1080;
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 960, 540, 1), 1);   // ratio 2 per side
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 480, 270, 5), 2);   // ratio 4
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 480, 270, 1), 1);   // capped
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 240, 135, 50), 4);  // ratio 8
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 961, 540, 5), 0);   // just under a halving: no blur
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 3840, 2160, 5), 0); // enlargement
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 480, 270, 0), 0);
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 0, 270, -3), 0);    // no target: the maximum is not applied
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, -480, 270, 5), 0);  // meaningless target
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 3840, 2160, -1), -1);
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 100000, 100000, 5), 0);  // target area beyond 32 bits
+}
+
+// The banded blur must equal one blur of the whole frame: no seams between the eight bands, also
+// with fewer rows than bands, and any type but 1 is the box blur.
+TEST(NLEResizeBlurTest, HalvingBoxBlursTheWholeFrameWithAThreeByThreeKernel) {
+    const cv::Mat picture = photo("coffee.png", cv::Size(301, 203), 150);
+    EXPECT_EQ(qortest::differingBytes(rendered(picture, {150, 101, 0, 3}), boxBlurred(picture, 3)), 0);
+    const cv::Mat noise = qortest::noisePicture(40, 30, 3);
+    EXPECT_EQ(qortest::differingBytes(rendered(noise, {20, 15, 0, 1}, {50, 35}), boxBlurred(noise, 3)), 0);
+    const cv::Mat strip = qortest::noisePicture(64, 5, 7);
+    for (const int type : {0, 2, -7}) {
+        EXPECT_EQ(qortest::differingBytes(rendered(strip, {16, 1, type, 9}), boxBlurred(strip, 5)), 0) << type;
+    }
+}
+
+// The bands are regions of the frame, for which OpenCV filters 8-bit data in floating point (its
+// fixed-point path serves whole frames only): the reference is a float blur, rounded.
+TEST(NLEResizeBlurTest, QuarteringWithGaussianTypeUsesAFiveByFiveKernel) {
+    const cv::Mat picture = photo("astronaut.png", cv::Size(400, 397), 200);
+    cv::Mat picture32, blurred32, expected;
+    picture.convertTo(picture32, CV_32F);
+    cv::GaussianBlur(picture32, blurred32, cv::Size(5, 5), 0, 0, cv::BORDER_REFLECT_101);
+    blurred32.convertTo(expected, CV_8U);
+    EXPECT_EQ(qortest::differingBytes(rendered(picture, {100, 99, 1, 2}), expected), 0);
+}
+
+TEST(NLEResizeBlurTest, NoTargetSmallReductionAndZeroMaximumCopyTheFrame) {
+    const cv::Mat picture = photo("chelsea.png", cv::Size(451, 300), 99);
+    for (const Target t : {Target{0, 0, 1, 4}, Target{0, 150, 1, 4}, Target{300, 200, 1, 4}, Target{900, 600, 1, 4},
+                           Target{100, 60, 1, 0}}) {
+        EXPECT_EQ(qortest::differingBytes(rendered(picture, t), picture), 0) << t.width << "x" << t.height;
+    }
+}
+
+TEST(NLEResizeBlurTest, RefusesANegativeKernelAndBuffersThatDoNotFit) {
+    PaddedFrame in = PaddedFrame::from(qortest::noisePicture(40, 30, 5));
+    PaddedFrame out = qortest::untouchedFrame(40, 30);
+    auto effect = reducingTo({10, 10, 1, -1});
+    EXPECT_EQ(qortest::render(*effect, out.frame(), in.frame()), 1);
+    EXPECT_TRUE(qortest::leftUntouched(out));
+    qortest::setInt(*effect, "kernelMaxRadius", 2);
+    qortest::expectRefusals(*effect, 1);
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+#include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include "support/EffectChecks.h"
+#include "tests/compositing/BlendReference.h"
+
+namespace {
+
+using qortest::leftUntouched;
+using qortest::PaddedFrame;
+using qortest::untouchedFrame;
+
+class NLEMotionTest : public ::testing::Test {
+protected:
+    // A photo as the clip (alpha below 255) and another as the opaque canvas, both the same size.
+    void usePhotos(int clipAlpha) {
+        const cv::Mat picture = qortest::samplePicture("astronaut.png", clipAlpha);
+        cv::Mat background;
+        cv::resize(qortest::samplePicture("chelsea.png", 255), background, picture.size());
+        clip = PaddedFrame::from(picture, 8);
+        canvas = PaddedFrame::from(background, 16);
+    }
+    int32_t render(PaddedFrame& out) { return qortest::render(*effect, out.frame(), canvas.frame(), clip.frame()); }
+
+    PaddedFrame clip = PaddedFrame::from(qortest::noisePicture(40, 40, 3));
+    PaddedFrame canvas = PaddedFrame::from(qortest::noisePicture(40, 40, 4));
+    std::unique_ptr<NLEMotion> effect = qortest::makeEffect<NLEMotion>();
+};
+
+TEST_F(NLEMotionTest, FactoryBuildsItForAlgorithmType20) { EXPECT_TRUE(qortest::factoryBuilds<NLEMotion>(20)); }
+
+// The defaults place the clip over the whole canvas in Normal mode at full opacity; the opacity
+// percentage becomes the strength int(alpha / 100 * 255), held to 0..255.
+TEST_F(NLEMotionTest, ModesAndOpacityOverTheWholeCanvas) {
+    usePhotos(140);
+    struct Case {
+        int mode;
+        float alphaPercent;
+        int strength;
+    };
+    bool defaults = true;
+    for (const Case c : {Case{0, 100, 255}, Case{22, 0, 0}, Case{2, 50, 127}, Case{9, 100, 255}, Case{0, 37, 94},
+                         Case{8, 150, 255}, Case{0, -20, 0}, Case{5, 1000, 255}}) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + " alpha " + std::to_string(c.alphaPercent));
+        if (!defaults) {
+            qortest::setInt(*effect, "mode", c.mode);
+            qortest::setFloat(*effect, "alpha", c.alphaPercent);
+        }
+        defaults = false;
+        PaddedFrame out = untouchedFrame(clip.width(), clip.height());
+        ASSERT_EQ(render(out), 0);
+        const cv::Mat expected = blendref::blendImage(clip.mat(), canvas.mat(), c.mode, c.strength, false);
+        EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
+        if (c.mode == 22) {
+            EXPECT_EQ(qortest::differingBytes(out.mat(), clip.mat()), 0) << "Replace gives the clip";
+        }
+        EXPECT_TRUE(out.paddingIntact());
+    }
+}
+
+TEST_F(NLEMotionTest, SmallerWindowGetsTheResizedClipOverItsPartOfTheCanvas) {
+    canvas = PaddedFrame::from(qortest::noisePicture(64, 48, 1), 12);
+    clip = PaddedFrame::from(qortest::noisePicture(41, 29, 2), 4);
+    PaddedFrame out = untouchedFrame(32, 24);
+    // The window runs from x = 64 * 0.375 = 24 and y = 0.
+    qortest::setFloats(*effect, {{"curScaleX", 0.5f}, {"curScaleY", 0.5f}, {"curPosX", 0.625f}, {"curPosY", 0.25f}});
+    ASSERT_EQ(render(out), 0);
+    cv::Mat layer;
+    cv::resize(clip.mat(), layer, cv::Size(32, 24), 0, 0, cv::INTER_LINEAR);
+    const cv::Mat expected = blendref::blendImage(layer, canvas.mat()(cv::Rect(24, 0, 32, 24)), 0, 255, false);
+    EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// The turn is about the point (20, 20) of pixel indices, half a pixel right of and below the
+// middle of the 40 x 40 grid, so the turned clip lands one column right of cv::rotate's: output
+// (x, y) shows clip (y, 40 - x). Column 0 and row 39 fall outside the clip and, in Replace mode,
+// give the layer's transparent black. Column 1 samples the clip's last row exactly on its edge,
+// where rounding in the warp decides; it is not checked.
+TEST_F(NLEMotionTest, QuarterTurnRotatesTheClipClockwiseAboutTheWindowCentre) {
+    PaddedFrame out = untouchedFrame(40, 40);
+    qortest::setFloat(*effect, "curRotate", 90);
+    qortest::setInt(*effect, "mode", 22);
+    ASSERT_EQ(render(out), 0);
+    int mismatches = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            if (x == 1) continue;
+            const bool covered = x >= 2 && y <= 38;
+            const cv::Vec4b expected = covered ? clip.mat().at<cv::Vec4b>(40 - x, y) : cv::Vec4b(0, 0, 0, 0);
+            mismatches += out.mat().at<cv::Vec4b>(y, x) != expected;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// Turned clockwise as displayed, the clip's left edge leans right at its top and its top edge rises
+// at its left: near the top-left corner the left border shows canvas while the top border is still
+// covered. Turned the other way it would be the reverse. The centre stays where it is.
+TEST_F(NLEMotionTest, TiltedClipLeavesTheCanvasInTheCorners) {
+    usePhotos(255);
+    const int w = clip.width(), h = clip.height();
+    PaddedFrame out = untouchedFrame(w, h);
+    qortest::setFloat(*effect, "curRotate", 30);
+    ASSERT_EQ(render(out), 0);
+    const auto result = [&](int x, int y) { return out.mat().at<cv::Vec4b>(y, x); };
+    const auto background = [&](int x, int y) { return canvas.mat().at<cv::Vec4b>(y, x); };
+    for (const cv::Point p : {cv::Point(0, 0), cv::Point(w - 1, 0), cv::Point(0, h - 1), cv::Point(w - 1, h - 1)}) {
+        EXPECT_EQ(result(p.x, p.y), background(p.x, p.y)) << p;
+    }
+    EXPECT_EQ(result(w / 2, h / 2), clip.mat().at<cv::Vec4b>(h / 2, w / 2));
+    EXPECT_EQ(result(0, h / 4), background(0, h / 4));
+    EXPECT_NE(result(w / 4, 0), background(w / 4, 0));
+    EXPECT_TRUE(out.paddingIntact());
+}
+
+// An output or canvas (and so the full-size window) of another size than the clip, or no canvas at
+// all, leaves the output as it was.
+TEST_F(NLEMotionTest, WindowOfAnotherSizeOrNoCanvasLeavesTheOutputAsItWas) {
+    PaddedFrame narrower = untouchedFrame(39, 40), out = untouchedFrame(40, 40);
+    EXPECT_EQ(render(narrower), 0);
+    EXPECT_TRUE(leftUntouched(narrower));
+    const tessel::Frame shortCanvas{canvas.data(), 40, 39, canvas.stride()};
+    EXPECT_EQ(qortest::render(*effect, out.frame(), shortCanvas, clip.frame()), 0);
+    EXPECT_EQ(qortest::render(*effect, out.frame(), clip.frame()), 0);
+    EXPECT_TRUE(leftUntouched(out));
+}
+
+TEST_F(NLEMotionTest, RefusesBuffersItWouldOverrunAndWindowsOffTheCanvas) {
+    qortest::expectRefusals(*effect, 0);
+    PaddedFrame out = untouchedFrame(40, 40);
+    EXPECT_EQ(qortest::render(*effect, out.frame(), {canvas.data(), 40, 40, 159}, clip.frame()), 1);
+    for (const float position : {0.9f, -0.2f, 1e30f}) {
+        qortest::setFloat(*effect, "curPosX", position);
+        EXPECT_EQ(render(out), 1) << position;
+    }
+    qortest::setFloat(*effect, "curPosX", 0.9f);
+    qortest::setFloat(*effect, "curRotate", 45);
+    EXPECT_EQ(render(out), 1) << "even turned, the window must lie on the canvas";
+    EXPECT_TRUE(leftUntouched(out));
+}
+
+// HollowIn under an opaque layer keeps the destination: here the output, not the canvas.
+TEST(LayerWarp, CutsTheClipRectangleAndCanKeepTheOutput) {
+    const cv::Mat clip(10, 10, CV_8UC4, cv::Scalar(10, 20, 30, 255)), canvas(10, 10, CV_8UC4, cv::Scalar(1, 2, 3, 255));
+    const cv::Mat before(10, 10, CV_8UC4, cv::Scalar(100, 100, 100, 255));
+    cv::Mat output = before.clone();
+    LayerPlacement placement{{-0.5, 0.25, 1.0, 1.0}, {0, 0, 1, 1}};
+    warpLayerToWindow(clip, canvas, output, placement, 0, 19, 1.0f, cv::INTER_LINEAR, false, true);
+    EXPECT_EQ(placement.clip, cv::Rect2d(0, 0.25, 0.5, 0.75));
+    EXPECT_EQ(qortest::differingBytes(output, before), 0);
+}
+
+}  // namespace
