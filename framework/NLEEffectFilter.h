@@ -29,6 +29,8 @@ public:
 
     // Renders one frame: destination, second input (may be null with zero sizes), main input, each
     // as (pixels, width, height, stride in bytes); 8-bit BGRA. 0 on success, non-zero on failure.
+    // The destination may be the main input itself: an effect then writes what it would write into
+    // a separate destination holding a copy of the input, or refuses (non-zero, nothing written).
     virtual int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                               uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                               uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) = 0;

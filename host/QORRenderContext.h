@@ -56,7 +56,8 @@ struct QORRenderContext {
     virtual int32_t Reserved11() { return 0; }
     virtual int32_t Reserved12() { return 0; }
     virtual int32_t Reserved13() { return 0; }
-    virtual QORImageBuffer* GetOutput() = 0;               // 14
+    // 14. May be the buffer of input 0 itself (in-place filters), never one sharing memory with input 1.
+    virtual QORImageBuffer* GetOutput() = 0;
     virtual int32_t Reserved15() { return 0; }
     virtual int32_t Reserved16() { return 0; }
     virtual int32_t Reserved17() { return 0; }

@@ -1,9 +1,14 @@
 // Every effect of the bundled pack, created through the entry points and rendered with all its
 // parameters at their minimum, default and maximum, on odd sizes and padded rows. Whatever the
 // settings, an effect either renders without touching bytes outside the output's pixels and
-// without changing its inputs, or refuses (4) and leaves the output exactly as it was.
+// without changing its inputs, or refuses (4) and leaves the output exactly as it was. On a real
+// picture, every effect renders the same bytes in place, on one thread, and after an earlier frame
+// of another size as a fresh object does on a separate output.
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 
 #include "module/LoadedModule.h"
 #include "tools/qorfx/FrameContext.h"
@@ -24,15 +29,83 @@ struct GuardedPicture {
     }
 };
 
-enum class Setting { Minimum, Default, Maximum };
+enum class Setting { Minimum, Default, Maximum, Middle };
 
 qorfx::HostValue valueFor(const qorfx::ParamAnnouncement& param, Setting setting) {
     if (!param.isNumeric()) return qorfx::HostValue::ofText(param.text);
     switch (setting) {
     case Setting::Minimum: return qorfx::HostValue::ofNumber(param.minimum());
     case Setting::Maximum: return qorfx::HostValue::ofNumber(param.maximum());
+    case Setting::Middle: return qorfx::HostValue::ofNumber(std::round((param.minimum() + param.maximum()) / 2));
     default: return qorfx::HostValue::ofNumber(param.defaultValue());
     }
+}
+
+using Values = std::map<std::string, qorfx::HostValue>;
+
+Values valuesAt(const qorfx::EffectAnnouncement& announced, Setting setting) {
+    Values values;
+    for (const auto& param : announced.params) values[param.name] = valueFor(param, setting);
+    return values;
+}
+
+// Settings that make an effect do real work where its extremes copy or clear the frame.
+const std::map<std::string, Values> kWorkingSettings = {
+    {"Resize Blur", {{"destImageWidth", qorfx::HostValue::ofNumber(40)},
+                     {"destImageHeight", qorfx::HostValue::ofNumber(24)},
+                     {"kernelMaxRadius", qorfx::HostValue::ofNumber(3)}}},
+    {"Transform", {{"theta", qorfx::HostValue::ofNumber(30)}}},
+    {"Scope", {{"Scale_x", qorfx::HostValue::ofNumber(0.6)}, {"Rotation", qorfx::HostValue::ofNumber(20)}}},
+};
+
+// The GUIDs the bundled pack registers without an effect class in this module.
+const std::set<std::string> kNotCreatable = {
+    "56A91214-616D-4C81-B857-EDC89D770CC2",  // ReservedEffect88
+    "ACC775D5-4E8B-4503-84CE-BF589F499F59",  // ReservedEffect110
+    "C10E027A-9E2A-414A-B344-B993A3E7D3DA",  // ReservedEffect111
+    "ADEC1819-598F-4CFE-B89B-FA3355AD4220",  // WhiteSkin
+    "5FC17C9E-0AB6-4354-AFD6-283DF478B838",  // SkinColor
+    "718F5DC3-D828-48BF-B7CF-135474EF64A4",  // MatchColor
+    "54DD9E35-EBB6-4664-87B6-1C64432F389B",  // HSLAdjust
+    "0252B095-6200-4D5D-A77C-59624C2D45AA",  // FaceBeauty
+    "44F9F2EE-5EFD-4C8B-8E99-AA411DB56B36",  // FaceBeautyLite
+    "0FDB786D-A9A9-4ED7-9964-AC6954FB441A",  // RGBCurves
+    "5C720A04-AC9C-4DF3-811D-EDB3C1B0D14A",  // ColorWheel
+    "779373A8-DBFA-41CD-BD17-741C46015D49",  // MatchColorV2
+};
+
+// One frame through the host-facing object: `output` may be the very buffer of `input`.
+int32_t renderFrame(QOREffect& effect, const Values& values, qorfx::MatImageBuffer& input,
+                    qorfx::MatImageBuffer& second, qorfx::MatImageBuffer& output) {
+    qorfx::FrameContext context;
+    context.currentTime = 20;
+    context.totalTime = 100;
+    context.inputs = {&input, &second};
+    context.output = &output;
+    context.values = values;
+    EXPECT_EQ(effect.UpdateParameters(&context), 0);
+    return effect.Render(&context);
+}
+
+// A real picture with translucent alpha in a buffer with padded rows.
+cv::Mat paddedPicture(const std::string& name, cv::Size size) {
+    static std::map<std::string, cv::Mat> pictures;
+    if (!pictures.count(name)) pictures[name] = samplePicture(name, 200);
+    GuardedPicture guarded(pictures[name](cv::Rect(cv::Point(60, 40), size)), 5);
+    return guarded.picture;
+}
+
+struct Rendered {
+    int32_t result;
+    cv::Mat pixels;
+};
+
+// Renders on a separate output that starts as a copy of the input, as the in-place output does.
+Rendered renderSeparately(QOREffect& effect, const Values& values, cv::Size size) {
+    qorfx::MatImageBuffer input(paddedPicture("astronaut.png", size)), second(paddedPicture("chelsea.png", size));
+    qorfx::MatImageBuffer output(paddedPicture("astronaut.png", size));
+    const int32_t result = renderFrame(effect, values, input, second, output);
+    return {result, output.picture().clone()};
 }
 
 struct Shape {
@@ -86,16 +159,66 @@ TEST(EveryEffect, RendersOrRefusesCleanlyAtEverySetting) {
         {"portrait output", {37, 23}, {23, 37}, {23, 37}, true},
         {"single pixel", {1, 1}, {1, 1}, {1, 1}, true},
     };
-    int created = 0;
     for (const auto& announced : module.registrar().effects) {
         qorfx::EffectHandle effect = module.host().create(announced.guid, 0);
         if (!effect) continue;
-        ++created;
         for (const auto& shape : shapes) {
             for (const Setting setting : {Setting::Default, Setting::Minimum, Setting::Maximum}) {
                 renderAndCheck(*effect.get(), announced, setting, shape);
             }
         }
     }
-    EXPECT_GT(created, 0);
+}
+
+TEST(EveryEffect, ExactlyTheEffectsWithAClassAreCreatable) {
+    LoadedModule module(bundledEffectRoot());
+    module.startAndRegister();
+    ASSERT_EQ(module.registrar().effects.size(), 26u);
+    for (const auto& announced : module.registrar().effects) {
+        EXPECT_EQ(static_cast<bool>(module.host().create(announced.guid, 0)), !kNotCreatable.count(announced.guid))
+            << announced.name;
+    }
+}
+
+// Against a fresh object rendering on a separate output: the same bytes in place (or a refusal that
+// leaves the frame alone), on one worker thread, and after an earlier frame of another size with
+// other settings (stale tables or scratch buffers would show).
+TEST(EveryEffect, InPlaceSingleThreadedAndReusedRenderTheSameBytes) {
+    LoadedModule module(bundledEffectRoot());
+    module.startAndRegister();
+    const cv::Size size(161, 97), earlierSize(64, 150);
+    for (const auto& announced : module.registrar().effects) {
+        if (kNotCreatable.count(announced.guid)) continue;
+        std::vector<Values> settings = {valuesAt(announced, Setting::Default), valuesAt(announced, Setting::Middle),
+                                        valuesAt(announced, Setting::Maximum)};
+        if (kWorkingSettings.count(announced.name)) {
+            settings.push_back(settings[0]);
+            for (const auto& [name, value] : kWorkingSettings.at(announced.name)) settings.back()[name] = value;
+        }
+        for (std::size_t s = 0; s < settings.size(); ++s) {
+            SCOPED_TRACE(announced.name + " / setting " + std::to_string(s));
+            const Values& values = settings[s];
+            const Rendered fresh = renderSeparately(*module.host().create(announced.guid, 0).get(), values, size);
+            ASSERT_TRUE(fresh.result == 0 || fresh.result == 4);
+
+            qorfx::EffectHandle reused = module.host().create(announced.guid, 0);
+            renderSeparately(*reused.get(), settings[(s + 1) % settings.size()], earlierSize);
+            const Rendered again = renderSeparately(*reused.get(), values, size);
+            EXPECT_EQ(again.result, fresh.result);
+            EXPECT_EQ(differingBytes(again.pixels, fresh.pixels), 0) << "a reused object differs from a fresh one";
+
+            const int threads = cv::getNumThreads();
+            cv::setNumThreads(1);
+            const Rendered single = renderSeparately(*module.host().create(announced.guid, 0).get(), values, size);
+            cv::setNumThreads(threads);
+            EXPECT_EQ(differingBytes(single.pixels, fresh.pixels), 0) << "one thread differs from several";
+
+            qorfx::MatImageBuffer frame(paddedPicture("astronaut.png", size)), second(paddedPicture("chelsea.png", size));
+            const cv::Mat before = frame.picture().clone();
+            const int32_t inPlace = renderFrame(*module.host().create(announced.guid, 0).get(), values, frame, second,
+                                                frame);
+            const cv::Mat& expected = inPlace == 0 ? fresh.pixels : before;
+            EXPECT_EQ(differingBytes(frame.picture(), expected), 0) << "in place, result " << inPlace;
+        }
+    }
 }

@@ -79,7 +79,9 @@ int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
     if (radius < 0) return 1;
     if (radius == 0) return tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride) ? 0 : 1;
     try {
-        const cv::Mat input = in.mat();
+        // Bands read rows across their seams, which a neighbouring band may already have written
+        // when the output is the input.
+        const cv::Mat input = tessel::readableApart(in, out, inputCopy_).mat();
         cv::Mat output = out.mat()(cv::Rect(0, 0, in.width, in.height));
         cv::parallel_for_(cv::Range(0, kBands), Parallel_process(input, output, resizeBlurType, 2 * radius + 1),
                           cv::getNumThreads());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <opencv2/core.hpp>
+
 #include "framework/EffectParams.h"
 
 // Prefilter for a coming size reduction: blurs the main input with a kernel whose radius grows
@@ -31,4 +33,5 @@ private:
     int32_t destImageHeight;
     int32_t resizeBlurType;  // 1: Gaussian; anything else: box
     int32_t kernelMaxRadius;
+    cv::Mat inputCopy_;  // the main input, copied when the host renders in place
 };

@@ -36,11 +36,12 @@ int32_t NLECompareView::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHei
                                   uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame after{second, secondWidth, secondHeight, secondStride};
-    const Frame before{src, srcWidth, srcHeight, srcStride};
-    if (out.empty() || after.empty() || before.empty()) return 1;
+    const Frame source{src, srcWidth, srcHeight, srcStride};
+    if (out.empty() || after.empty() || source.empty()) return 1;
     // The view has the second input's size; the output and the main input must hold all of it.
-    if (!out.isValid() || !after.isValid() || !before.isValid() || !out.covers(after) || !before.covers(after))
+    if (!out.isValid() || !after.isValid() || !source.isValid() || !out.covers(after) || !source.covers(after))
         return 1;
+    const Frame before = tessel::readableApart(source, out, inputCopy_);
 
     tessel::readParams(*this, kParams);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <opencv2/core.hpp>
+
 #include "framework/EffectParams.h"
 
 // A before/after view of the main input (before) and the second input (after), chosen by "mode":
@@ -22,4 +24,5 @@ public:
 
 private:
     int32_t mode_;
+    cv::Mat inputCopy_;  // the main input, copied when the host renders in place
 };

@@ -135,7 +135,8 @@ int32_t NLEMotion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, 
         cv::Mat output = out.mat();
         LayerPlacement placement{{0, 0, 1, 1},
                                  {curPosX_ - curScaleX_ / 2, curPosY_ - curScaleY_ / 2, curScaleX_, curScaleY_}};
-        warpLayerToWindow(clipFrame.mat(), canvasFrame.mat(), output, placement, -curRotate_,
+        const cv::Mat clip = tessel::readableApart(clipFrame, out, inputCopy_).mat();
+        warpLayerToWindow(clip, canvasFrame.mat(), output, placement, -curRotate_,
                           static_cast<uint32_t>(mode_), opacityFromPercent(alphaPercent_), cv::INTER_LINEAR, false,
                           false);
     } catch (const std::exception&) {

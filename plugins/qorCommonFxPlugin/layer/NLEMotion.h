@@ -49,4 +49,5 @@ private:
     float curScaleY_;
     int32_t mode_;
     float alphaPercent_;
+    cv::Mat inputCopy_;  // the main input, copied when the host renders in place
 };
