@@ -48,6 +48,8 @@ constexpr ModeRule kModeRules[] = {
     /* 23 Add            */ {Kernel::Table, BlendTables::Add},
 };
 
+static_assert(std::size(kModeRules) == kBlendModeCount, "one rule per blend mode");
+
 ModeRule modeRule(uint32_t mode) {
     return mode < std::size(kModeRules) ? kModeRules[mode] : ModeRule{Kernel::Normal, kNoTable};
 }

@@ -13,6 +13,9 @@
 
 namespace imageC {
 
+// Modes 0 to kBlendModeCount - 1 have kernels of their own; higher numbers blend as Normal.
+constexpr uint32_t kBlendModeCount = 24;
+
 // Composites `src` onto `dst` in place. Both must be non-empty CV_8UC4 matrices of one size;
 // otherwise nothing is written and the result is false. Only the low 8 bits of `strength` are
 // used (255 = full source alpha); `premultiplied` chooses the Normal kernel's variant; the work is

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 namespace imageC {
@@ -37,7 +38,7 @@ uint8_t divide(int a, int b) {
 }
 
 // Indexed by BlendTables::Index.
-const Formula kFormulas[BlendTables::TableCount] = {
+constexpr Formula kFormulas[] = {
     /* Add         */ [](int a, int b) { return static_cast<uint8_t>(std::min(a + b, 255)); },
     /* Multiply    */ [](int a, int b) { return static_cast<uint8_t>(std::nearbyint(a * b / 255.0)); },
     /* Screen      */ [](int a, int b) { return static_cast<uint8_t>(255 - (((255 - a) * (255 - b)) >> 8)); },
@@ -63,33 +64,42 @@ const Formula kFormulas[BlendTables::TableCount] = {
     /* Divide      */ divide,
     /* AlphaUnion  */ [](int a, int b) { return clampByte(a + ((255 - a) * b) / 255); },
 };
+static_assert(std::size(kFormulas) == BlendTables::TableCount, "one formula per table");
 
-// The tables and the interpolation block they point at, owned for the life of the process.
-struct Storage {
-    std::unique_ptr<BlendTables> tables = std::make_unique<BlendTables>();
-    std::unique_ptr<uint8_t[]> interpolation =
-        std::make_unique<uint8_t[]>(BlendTables::kTableSize * BlendTables::kInterpolationRow);  // zero-filled
-
-    Storage() {
-        BlendTables& out = *tables;
-        out.interpolation = interpolation.get();
-        for (int a = 0; a < 256; ++a) {
-            for (int b = 0; b < 256; ++b) {
-                const int entry = a * 256 + b;
-                for (int i = 0; i < BlendTables::AlphaUnion; ++i) out.modes[i][entry] = kFormulas[i](a, b);
-                out.alphaUnion[entry] = kFormulas[BlendTables::AlphaUnion](a, b);
-                uint8_t* row = interpolation.get() + static_cast<std::size_t>(entry) * BlendTables::kInterpolationRow;
-                for (int t = 0; t < 256; ++t) row[t] = static_cast<uint8_t>((a * t + b * (255 - t)) / 255);
-            }
+std::unique_ptr<BlendTables> buildTables() {
+    auto tables = std::make_unique<BlendTables>();
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            const int entry = a * 256 + b;
+            for (int i = 0; i < BlendTables::AlphaUnion; ++i) tables->modes[i][entry] = kFormulas[i](a, b);
+            tables->alphaUnion[entry] = kFormulas[BlendTables::AlphaUnion](a, b);
         }
     }
-};
+    return tables;
+}
+
+std::unique_ptr<uint8_t[]> buildInterpolationBlock() {
+    // Zero-filled, so the nine bytes that pad each row stay 0.
+    auto block = std::make_unique<uint8_t[]>(BlendTables::kTableSize * BlendTables::kInterpolationRow);
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            uint8_t* row = block.get() + static_cast<std::size_t>(a * 256 + b) * BlendTables::kInterpolationRow;
+            for (int t = 0; t < 256; ++t) row[t] = static_cast<uint8_t>((a * t + b * (255 - t)) / 255);
+        }
+    }
+    return block;
+}
 
 }  // namespace
 
 const BlendTables* getBlendTables() {
-    static const Storage storage;
-    return storage.tables.get();
+    static const std::unique_ptr<BlendTables> tables = buildTables();
+    return tables.get();
+}
+
+const uint8_t* BlendTables::interpolationBlock() {
+    static const std::unique_ptr<uint8_t[]> block = buildInterpolationBlock();
+    return block.get();
 }
 
 }  // namespace imageC

@@ -1,7 +1,9 @@
 #pragma once
 // The process-wide 8-bit lookup tables of the compositing kernels and of every effect that
 // multiplies, blends or unites 8-bit values. Built once on first use (thread-safe) and read-only
-// afterwards, so per-pixel work is table look-ups only.
+// afterwards, so per-pixel work is table look-ups only. The 17 MB interpolation block is built
+// apart, only when lerp or lerpRow is first called: the kernels compute its values with the
+// integer arithmetic of ByteArithmetic.h instead.
 //
 // A 256x256 table T is indexed T[a * 256 + b]; in the blend-mode tables a is the destination
 // (base) value and b the source (blend) value.
@@ -41,9 +43,6 @@ struct BlendTables {
 
     // Tables 0 to 18, in index order.
     uint8_t modes[Divide + 1][kTableSize];
-    // 65,536 rows of kInterpolationRow bytes, one per pair (a, b); the first 256 bytes of a row
-    // run from b (t = 0) to a (t = 255).
-    const uint8_t* interpolation;
     // Table 19.
     uint8_t alphaUnion[kTableSize];
 
@@ -53,15 +52,17 @@ struct BlendTables {
     // a * b / 255, rounded to nearest (ties to even).
     uint8_t mul(uint8_t a, uint8_t b) const { return modes[Multiply][a * 256 + b]; }
     // (s * t + d * (255 - t)) / 255, truncated: from d at t = 0 to s at t = 255.
-    uint8_t lerp(uint8_t s, uint8_t d, uint8_t t) const {
-        return interpolation[(static_cast<std::size_t>(s) * 256 + d) * kInterpolationRow + t];
-    }
+    uint8_t lerp(uint8_t s, uint8_t d, uint8_t t) const { return lerpRow(s, d)[t]; }
     // a + (255 - a) * b / 255, clamped: coverage of two alphas together.
     uint8_t unite(uint8_t a, uint8_t b) const { return alphaUnion[a * 256 + b]; }
     // The interpolation row of the pair (s, d), indexed by t.
     const uint8_t* lerpRow(uint8_t s, uint8_t d) const {
-        return interpolation + (static_cast<std::size_t>(s) * 256 + d) * kInterpolationRow;
+        return interpolationBlock() + (static_cast<std::size_t>(s) * 256 + d) * kInterpolationRow;
     }
+
+    // 65,536 rows of kInterpolationRow bytes, one per pair (a, b); the first 256 bytes of a row
+    // run from b (t = 0) to a (t = 255). Built on the first call.
+    static const uint8_t* interpolationBlock();
 };
 
 // The shared tables, built on the first call.
