@@ -1,7 +1,7 @@
 #pragma once
-// Checks shared by the effect tests: the factory row of an effect, outputs pre-filled with a
-// marker value so that any write shows, the refusals every frame effect owes its caller, and the
-// rounded 8-bit multiply as an independent reference.
+// Checks shared by the effect tests: outputs pre-filled with a marker value so that any write
+// shows, the refusals every frame effect owes its caller, and the rounded 8-bit multiply as an
+// independent reference.
 
 #include <array>
 #include <optional>
@@ -9,22 +9,12 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 #include "support/EffectCalls.h"
 #include "support/TestSupport.h"
 
 namespace qortest {
 
 constexpr uint8_t kUntouched = 77;
-
-// True when the factory builds an `Effect` for `algorithmType`.
-template <class Effect>
-bool factoryBuilds(int32_t algorithmType) {
-    auto info = std::make_shared<tessel::NLEFilterInfo>();
-    info->SetAlgorithmType(algorithmType);
-    auto filter = tessel::qorCommonFxPlugin::EffectRegistry::createFilter(info);
-    return dynamic_cast<Effect*>(filter.get()) != nullptr;
-}
 
 // An output frame whose pixels hold kUntouched and whose row padding holds the guard pattern.
 inline PaddedFrame untouchedFrame(int width, int height, int padding = 20) {

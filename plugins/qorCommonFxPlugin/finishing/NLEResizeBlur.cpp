@@ -53,10 +53,11 @@ int NLEResizeBlur::blurRadius(int64_t sourceArea, int32_t destWidth, int32_t des
     const int64_t destArea = static_cast<int64_t>(destWidth) * destHeight;
     if (destArea <= 0) return 0;
     int radius = 0;
-    if (sourceArea >= 4 * destArea) {
+    // sourceArea >= 4 * destArea, without forming the product, which overflows for huge sizes.
+    if (destArea <= sourceArea / 4) {
         radius = static_cast<int>(std::sqrt(static_cast<double>(sourceArea) / static_cast<double>(destArea))) >> 1;
     }
-    return std::min(radius, maxRadius);
+    return std::min({radius, maxRadius, kMaxKernelRadius});
 }
 
 const tessel::ParamTable<NLEResizeBlur> NLEResizeBlur::kParams{

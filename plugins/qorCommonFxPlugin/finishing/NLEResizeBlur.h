@@ -6,8 +6,8 @@
 
 // Prefilter for a coming size reduction: blurs the main input with a kernel whose radius grows
 // with the reduction factor to the announced size ("destImageWidth" x "destImageHeight"), bounded
-// by "kernelMaxRadius". The frame size does not change; a reduction by less than half per side is
-// a plain copy.
+// by "kernelMaxRadius" and never wider than kMaxKernelRadius. The frame size does not change; a
+// reduction by less than half per side is a plain copy.
 class NLEResizeBlur : public tessel::NLEEffectFilter {
 public:
     explicit NLEResizeBlur(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
@@ -24,6 +24,10 @@ public:
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
+
+    // The largest radius "kernelMaxRadius" may ask for, its declared maximum: a larger one would
+    // cost time without a visible difference at any reduction worth prefiltering.
+    static constexpr int32_t kMaxKernelRadius = 50;
 
     // Blur radius for reducing a frame of `sourceArea` pixels to `destWidth` x `destHeight`.
     static int blurRadius(int64_t sourceArea, int32_t destWidth, int32_t destHeight, int32_t maxRadius);

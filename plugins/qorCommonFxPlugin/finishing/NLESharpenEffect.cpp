@@ -16,6 +16,9 @@ using tessel::Frame;
 namespace {
 
 constexpr double kIdentityAmount = 1e-7;
+// The declared minimum of "amount". Stronger softening would cost time out of all proportion (boxes
+// as wide as the frame) for a picture already blurred beyond recognition.
+constexpr double kStrongestSoften = -100;
 constexpr int kSmallFrameSide = 10;  // frames no larger than this on both sides are copied
 constexpr double kPixelStripeHint = 16;
 constexpr int kBoxCount = 3;
@@ -155,7 +158,7 @@ const tessel::ParamTable<NLESharpenEffect> NLESharpenEffect::kParams{{"amount", 
 int NLESharpenEffect::softenKernelSize(double amount, int width, int height) {
     const int longerSide = std::max(width, height);
     // The resolution factor counts whole multiples of 640 pixels.
-    const double size = std::abs(amount / 20) * (longerSide / 640) + 0.5;
+    const double size = std::abs(std::max(amount, kStrongestSoften) / 20) * (longerSide / 640) + 0.5;
     // A box wider than the frame blurs no further; the bound keeps the conversion defined.
     return size < longerSide ? static_cast<int>(size) : longerSide;
 }

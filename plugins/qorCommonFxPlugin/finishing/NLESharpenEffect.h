@@ -29,7 +29,8 @@ public:
 
     // Widths of the three box blurs that approximate a Gaussian of kernel size `kernelSize`.
     static std::array<int, 3> softenBoxSizes(int kernelSize);
-    // Kernel size of the soften path for a negative `amount` on a frame of `width` x `height`.
+    // Kernel size of the soften path for a negative `amount` on a frame of `width` x `height`;
+    // amounts below -100 soften as -100 does.
     static int softenKernelSize(double amount, int width, int height);
 
 private:

@@ -33,6 +33,13 @@ cv::Rect footprintRect(const cv::Rect2d& area) {
             static_cast<int>(area.height)};
 }
 
+// A size truncated to an int, saturated to 0..INT_MAX: a scale or rotation that is not a number,
+// infinite or huge makes the bounding box so.
+int truncatedSize(double size) {
+    if (!(size > 0)) return 0;
+    return size < static_cast<double>(INT_MAX) ? static_cast<int>(size) : INT_MAX;
+}
+
 // A guess at a column, clamped into [lo, hi]; a guess that is not a number gives lo.
 int columnNear(double guess, int lo, int hi) {
     if (!(guess > lo)) return lo;
@@ -193,7 +200,7 @@ ScopeFootprint scopeFootprint(int w, int h, int W, int H, float anchorX, float a
                                    -s * kx, c * ky, ax * kx * s + (1 - c * ky) * ay + (bh / 2 - h / 2.0) - by0);
     footprint.output = cv::Rect2d(x0, y0, std::min(x1 - x0, W - x0), std::min(y1 - y0, H - y0));
     footprint.box = cv::Rect2d(bx0, by0, std::min(x1 - x0, bw - bx0), std::min(y1 - y0, bh - by0));
-    footprint.bounds = cv::Size(static_cast<int>(bw), static_cast<int>(bh));
+    footprint.bounds = cv::Size(truncatedSize(bw), truncatedSize(bh));
     return footprint;
 }
 

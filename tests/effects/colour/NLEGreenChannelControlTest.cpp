@@ -5,8 +5,6 @@
 
 using qortest::PaddedFrame;
 
-TEST(GreenChannelMatte, IsTheFactorysTypeNine) { EXPECT_TRUE(qortest::factoryBuilds<NLEGreenChannelControl>(9)); }
-
 // Colours are copied as they are (never premultiplied); alpha is the matte's green.
 TEST(GreenChannelMatte, TakesAlphaFromTheMattesGreenOnEachBuffersOwnStride) {
     const cv::Mat photo = qortest::samplePicture("coffee.png", 180);

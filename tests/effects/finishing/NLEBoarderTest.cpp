@@ -9,7 +9,6 @@
 
 namespace {
 
-
 constexpr auto mul = qortest::multiplyRounded;
 
 struct Border {
@@ -43,8 +42,6 @@ cv::Mat referenceBorder(const cv::Mat& in, const Border& b) {
     });
     return out;
 }
-
-TEST(NLEBoarderTest, FactoryBuildsItForAlgorithmType5) { EXPECT_TRUE(qortest::factoryBuilds<NLEBoarder>(5)); }
 
 TEST(NLEBoarderTest, InsideSpanRunsFromAmpToTheTruncatedFarBound) {
     const auto span = [](double amp) {

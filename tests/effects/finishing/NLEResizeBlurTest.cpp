@@ -42,8 +42,6 @@ cv::Mat boxBlurred(const cv::Mat& picture, int size) {
     return blurred;
 }
 
-TEST(NLEResizeBlurTest, FactoryBuildsItForAlgorithmType17) { EXPECT_TRUE(qortest::factoryBuilds<NLEResizeBlur>(17)); }
-
 TEST(NLEResizeBlurTest, RadiusIsHalfTheSideRatioBoundedByTheMaximum) {
     const int64_t hd = 1920 * 1080;
     EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 960, 540, 1), 1);   // ratio 2 per side
@@ -57,6 +55,15 @@ TEST(NLEResizeBlurTest, RadiusIsHalfTheSideRatioBoundedByTheMaximum) {
     EXPECT_EQ(NLEResizeBlur::blurRadius(hd, -480, 270, 5), 0);  // meaningless target
     EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 3840, 2160, -1), -1);
     EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 100000, 100000, 5), 0);  // target area beyond 32 bits
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, INT32_MAX, INT32_MAX, 5), 0);  // four times it beyond 64 bits
+    EXPECT_EQ(NLEResizeBlur::blurRadius(hd, 1, 1, INT32_MAX), NLEResizeBlur::kMaxKernelRadius);
+}
+
+// However large the maximum a host sends, the kernel stays within the declared maximum radius.
+TEST(NLEResizeBlurTest, AMaximumPastTheDeclaredOneBlursAsTheDeclaredOne) {
+    const cv::Mat picture = photo("coffee.png", cv::Size(301, 203), 150);
+    const int widest = 2 * NLEResizeBlur::kMaxKernelRadius + 1;
+    EXPECT_EQ(qortest::differingBytes(rendered(picture, {1, 1, 0, 1000000}), boxBlurred(picture, widest)), 0);
 }
 
 // The banded blur must equal one blur of the whole frame: no seams between the eight bands, also

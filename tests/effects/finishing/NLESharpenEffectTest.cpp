@@ -54,10 +54,6 @@ cv::Mat referenceSharpen(const cv::Mat& in, int gain) {
 
 cv::Mat flat(int width, int height, const cv::Scalar& colour) { return cv::Mat(height, width, CV_8UC4, colour); }
 
-TEST(NLESharpenEffectTest, FactoryBuildsItForAlgorithmType4) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLESharpenEffect>(4));
-}
-
 // On a flat frame the blurred luma equals the luma, so each output is a function of the luma
 // alone: sweeping every byte value of each colour channel checks the three luma tables, and the
 // low lumas reached (18, 28, 38) are where a double-precision contrast step would round down.
@@ -115,7 +111,9 @@ TEST(NLESharpenEffectTest, SoftenKernelGrowsWithAmountAndWholeMultiplesOf640) {
     EXPECT_EQ(NLESharpenEffect::softenKernelSize(-100, 1080, 1920), 15);
     EXPECT_EQ(NLESharpenEffect::softenKernelSize(-100, 1279, 720), 5);
     EXPECT_EQ(NLESharpenEffect::softenKernelSize(-100, 639, 480), 0);
-    EXPECT_EQ(NLESharpenEffect::softenKernelSize(-3e38, 1920, 1080), 1920);
+    // Past the declared minimum the kernel grows no further, so no amount costs more than -100.
+    EXPECT_EQ(NLESharpenEffect::softenKernelSize(-3.4e38, 3840, 2160),
+              NLESharpenEffect::softenKernelSize(-100, 3840, 2160));
 }
 
 TEST(NLESharpenEffectTest, SoftenBoxSizesApproximateTheGaussianOfTheKernel) {
@@ -159,6 +157,26 @@ TEST(NLESharpenEffectTest, SoftenRunsItsBoxesOverAllChannels) {
         }
         EXPECT_EQ(qortest::differingBytes(sharpened(photo, c.amount, 16), expected), 0) << c.amount;
     }
+}
+
+// Edge energy (mean absolute Laplacian of the grey picture) rises with the amount: sharpening
+// raises it, softening lowers it, amount 0 leaves the picture as it is.
+TEST(NLESharpenEffectTest, EdgeEnergyRisesWithTheAmount) {
+    cv::Mat photo;
+    cv::resize(qortest::samplePicture("astronaut.png", 210), photo, cv::Size(700, 700), 0, 0, cv::INTER_CUBIC);
+    const auto edgeEnergy = [](const cv::Mat& picture) {
+        cv::Mat grey, laplacian;
+        cv::cvtColor(picture, grey, cv::COLOR_BGRA2GRAY);
+        cv::Laplacian(grey, laplacian, CV_32F);
+        return cv::mean(cv::abs(laplacian))[0];
+    };
+    double previous = 0;
+    for (const float amount : {-100.0f, -40.0f, 0.0f, 50.0f, 100.0f}) {
+        const double energy = edgeEnergy(sharpened(photo, amount));
+        EXPECT_GT(energy, previous) << amount;
+        previous = energy;
+    }
+    EXPECT_EQ(qortest::differingBytes(sharpened(photo, 0), photo), 0);
 }
 
 // Frames of another size are refused with 3 whatever the amount; an amount that is not a number

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 constexpr auto mul = qortest::multiplyRounded;
 
 struct Duotone {
@@ -65,10 +64,6 @@ cv::Mat greyRamp(int rows) {
         p = cv::Vec4b(v, v, v, at[0] == rows - 1 ? 0 : 200);
     });
     return ramp;
-}
-
-TEST(NLEToneMapToSelectColorTest, FactoryBuildsItForAlgorithmType108) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEToneMapToSelectColor>(108));
 }
 
 TEST(NLEToneMapToSelectColorTest, FlatFrameTakesTheDarkColourMixedByStrength) {

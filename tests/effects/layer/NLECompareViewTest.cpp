@@ -43,8 +43,6 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(EvenAndOdd, NLECompareViewTest, ::testing::Values(cv::Size(512, 512), cv::Size(31, 17)));
 
-TEST(NLECompareViewFactoryTest, BuildsItForAlgorithmType96) { EXPECT_TRUE(qortest::factoryBuilds<NLECompareView>(96)); }
-
 // Modes 0 and 1 show one input alone; 3 and 4 split the frame, the second input taking the odd
 // column or row, every pixel in its place.
 TEST_P(NLECompareViewTest, WholeAndSplitViewsKeepEveryPixelInItsPlace) {

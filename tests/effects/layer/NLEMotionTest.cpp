@@ -29,8 +29,6 @@ protected:
     std::unique_ptr<NLEMotion> effect = qortest::makeEffect<NLEMotion>();
 };
 
-TEST_F(NLEMotionTest, FactoryBuildsItForAlgorithmType20) { EXPECT_TRUE(qortest::factoryBuilds<NLEMotion>(20)); }
-
 // The defaults place the clip over the whole canvas in Normal mode at full opacity; the opacity
 // percentage becomes the strength int(alpha / 100 * 255), held to 0..255.
 TEST_F(NLEMotionTest, ModesAndOpacityOverTheWholeCanvas) {

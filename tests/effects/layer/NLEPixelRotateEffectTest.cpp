@@ -26,10 +26,6 @@ cv::Mat oriented(const cv::Mat& picture, int rotateType) {
     return result;
 }
 
-TEST(NLEPixelRotateEffectTest, FactoryBuildsItForAlgorithmType13) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEPixelRotateEffect>(13));
-}
-
 // Turns into an output of the turned size (a portrait one for quarter turns of a landscape photo)
 // move whole pixels; into any other size the turned picture is stretched bilinearly.
 TEST(NLEPixelRotateEffectTest, EveryTypeIntoEveryOutputShape) {

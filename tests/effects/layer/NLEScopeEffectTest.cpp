@@ -1,6 +1,8 @@
 #include "plugins/qorCommonFxPlugin/layer/NLEScopeEffect.h"
 
+#include <climits>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -138,10 +140,6 @@ TEST(NLEScopeFootprintTest, AQuarterTurnSwapsTheBoundingBox) {
     EXPECT_EQ(footprint.output.height, 48);
 }
 
-TEST_F(NLEScopeEffectTest, FactoryBuildsItForAlgorithmType99) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEScopeEffect>(99));
-}
-
 TEST_F(NLEScopeEffectTest, DefaultsShowTheInputMadeOpaque) {
     qortest::setFloat(*effect, "Alpha", 1.0f);
     ASSERT_EQ(renderScope(), 0);
@@ -149,7 +147,7 @@ TEST_F(NLEScopeEffectTest, DefaultsShowTheInputMadeOpaque) {
     EXPECT_TRUE(out.paddingIntact());
 }
 
-// Without "Alpha" the opacity stays at its initial 100: clamped to opaque, not wrapped to 8 bits.
+// Without "Alpha" the opacity stays at its default: opaque.
 TEST_F(NLEScopeEffectTest, AMissingAlphaMeansOpaque) {
     ASSERT_EQ(renderScope(), 0);
     expectFootprint(out.mat(), in.mat(), second.mat(), [](int, int) { return true; });
@@ -244,6 +242,24 @@ TEST_F(NLEScopeEffectSmallTest, ALargerSecondInputIsReadOnlyWhereTheOutputLies) 
     ASSERT_EQ(qortest::render(*effect, out.frame(), wide.frame(), in.frame()), 0);
     EXPECT_EQ(qortest::differingBytes(out.mat(), wide.mat()(cv::Rect(0, 0, 65, 49))), 0);
     EXPECT_TRUE(out.paddingIntact());
+}
+
+// A scale or turn that is not a number leaves no footprint; a huge one draws a defined picture. No
+// value may reach an int conversion it does not fit (the sanitizer build checks float casts).
+TEST_F(NLEScopeEffectSmallTest, ScalesAndTurnsOutOfAnyRangeStayDefined) {
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const char* name : {"Scale_x", "Scale_y", "Rotation"}) {
+        for (const float value : {std::nanf(""), inf, -inf, 3.4e38f, -3.4e38f}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(value));
+            auto scope = qortest::makeEffect<NLEScopeEffect>();
+            qortest::setFloat(*scope, name, value);
+            ASSERT_EQ(qortest::render(*scope, out.frame(), second.frame(), in.frame()), 0);
+            EXPECT_TRUE(out.paddingIntact());
+            if (std::isnan(value)) EXPECT_EQ(qortest::differingBytes(out.mat(), second.mat()), 0);
+        }
+    }
+    const ScopeFootprint huge = scopeFootprint(64, 48, 64, 48, 0.5f, 0.5f, 0.5f, 0.5f, 0.0, 3.4e38, 3.4e38);
+    EXPECT_EQ(huge.bounds, cv::Size(INT_MAX, INT_MAX));
 }
 
 TEST_F(NLEScopeEffectSmallTest, RefusedCallsLeaveTheOutputAndItsPaddingAlone) {

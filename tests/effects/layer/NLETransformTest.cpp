@@ -16,8 +16,6 @@ cv::Mat transformed(const cv::Mat& picture, int theta, int samperType, cv::Size 
     return qortest::rendered(*effect, picture, outSize, 8, 20);
 }
 
-TEST(NLETransformTest, FactoryBuildsItForAlgorithmType18) { EXPECT_TRUE(qortest::factoryBuilds<NLETransform>(18)); }
-
 TEST(NLETransformTest, NoRotationCopiesEqualSizesAndResizesToOthers) {
     const cv::Mat astronaut = qortest::samplePicture("astronaut.png", 200);
     EXPECT_EQ(qortest::differingBytes(transformed(astronaut, 0, cv::INTER_LINEAR, astronaut.size()), astronaut), 0);

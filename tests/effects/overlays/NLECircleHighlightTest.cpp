@@ -40,10 +40,6 @@ protected:
     std::unique_ptr<NLECircleHighlight> effect = qortest::makeEffect<NLECircleHighlight>();
 };
 
-TEST_F(NLECircleHighlightTest, FactoryBuildsItForAlgorithmType7) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLECircleHighlight>(7));
-}
-
 TEST_F(NLECircleHighlightTest, DiscFollowsTheReference) {
     const cv::Mat photo = qortest::samplePicture("coffee.png", 170)(cv::Rect(0, 0, 301, 203));
     const Highlight cases[] = {

@@ -53,10 +53,6 @@ protected:
     std::unique_ptr<NLERenderRegion> effect = qortest::makeEffect<NLERenderRegion>();
 };
 
-TEST_F(NLERenderRegionTest, FactoryBuildsItForAlgorithmType19) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLERenderRegion>(19));
-}
-
 TEST_F(NLERenderRegionTest, ShadesOutsideTheEditViewAtOpacityZeroAndFull) {
     const cv::Mat photo = qortest::samplePicture("chelsea.png", 180)(cv::Rect(20, 10, 131, 97)).clone();
     const cv::Vec3i shade(10, 120, 230);

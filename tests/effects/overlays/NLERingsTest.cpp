@@ -57,8 +57,6 @@ protected:
     std::unique_ptr<NLERings> effect = qortest::makeEffect<NLERings>();
 };
 
-TEST_F(NLERingsTest, FactoryBuildsItForAlgorithmType14) { EXPECT_TRUE(qortest::factoryBuilds<NLERings>(14)); }
-
 // On a photo with partial alpha through the animation, and on a portrait frame, whose distances
 // are measured in units of its larger side: its pattern must not be cut square.
 TEST_F(NLERingsTest, RipplesFollowTheReferenceThroughTheAnimation) {

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 struct Colour {
     float red, green, blue;
 };
@@ -64,10 +63,6 @@ protected:
     std::unique_ptr<NLEVideoGenerator> effect = qortest::makeEffect<NLEVideoGenerator>();
     const Colour orange{0.9f, 0.5f, 0.1f}, teal{0.05f, 0.6f, 0.7f};
 };
-
-TEST_F(NLEVideoGeneratorTest, FactoryBuildsItForAlgorithmType15) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEVideoGenerator>(15));
-}
 
 TEST_F(NLEVideoGeneratorTest, SolidColourInEveryMatteChannel) {
     const cv::Mat picture = qortest::noisePicture(45, 31, 11);
