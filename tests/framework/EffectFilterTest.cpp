@@ -163,20 +163,3 @@ TEST(EffectFilter, TransformChannelsOnlyForFourChannels) {
     EXPECT_EQ(filter.calls, 1);
 }
 
-// A fresh filter runs at 25 frames a second over the whole frame and claims no capability.
-TEST(EffectFilter, FreshContextAndStoredSettings) {
-    CountingFilter filter(description());
-    EXPECT_EQ(filter.GetFrameRateNumerator(), 25u);
-    EXPECT_EQ(filter.GetFrameRateDenominator(), 1u);
-    const auto roi = filter.GetROI();
-    EXPECT_EQ(cv::Vec4f(roi.x, roi.y, roi.width, roi.height), cv::Vec4f(0, 0, 1, 1));
-    EXPECT_FALSE(filter.QueryCapability());
-
-    const float rect[] = {0.1f, 0.2f, 0.3f, 0.4f};
-    EXPECT_EQ(filter.SetROI(rect) + filter.SetFrameRate(30000, 1001) + filter.SetCurrentTime(12) +
-                  filter.SetTotalTime(99), 0);
-    EXPECT_EQ(filter.GetROI().height, 0.4f);
-    EXPECT_EQ(filter.GetFrameRateDenominator(), 1001u);
-    EXPECT_EQ(filter.GetCurrentTime(), 12u);
-    EXPECT_EQ(filter.GetTotalTime(), 99u);
-}

@@ -31,11 +31,6 @@ TEST(UITypeNames, MapExactNamesOnly) {
     for (const auto& [name, type] : names) EXPECT_EQ(uiTypeFromName(name), type) << '"' << name << '"';
 }
 
-TEST(HostValueConversion, KindsAskedForEachType) {
-    const int32_t expected[] = {7, 6, 5, 4, 3, 8, 9, 12};
-    for (uint32_t type = 1; type <= 8; ++type) EXPECT_EQ(hostKindForType(type), expected[type - 1]) << type;
-}
-
 TEST(HostValueConversion, PayloadsBecomeTypedValues) {
     const ParamValue i = converted(3, [](auto& p) { p.i = -42; });
     EXPECT_EQ(i.kind, 5u);

@@ -141,15 +141,4 @@ TEST_F(NLEMotionTest, RefusesBuffersItWouldOverrunAndWindowsOffTheCanvas) {
     EXPECT_TRUE(leftUntouched(out));
 }
 
-// HollowIn under an opaque layer keeps the destination: here the output, not the canvas.
-TEST(LayerWarp, CutsTheClipRectangleAndCanKeepTheOutput) {
-    const cv::Mat clip(10, 10, CV_8UC4, cv::Scalar(10, 20, 30, 255)), canvas(10, 10, CV_8UC4, cv::Scalar(1, 2, 3, 255));
-    const cv::Mat before(10, 10, CV_8UC4, cv::Scalar(100, 100, 100, 255));
-    cv::Mat output = before.clone();
-    LayerPlacement placement{{-0.5, 0.25, 1.0, 1.0}, {0, 0, 1, 1}};
-    warpLayerToWindow(clip, canvas, output, placement, 0, 19, 1.0f, cv::INTER_LINEAR, false, true);
-    EXPECT_EQ(placement.clip, cv::Rect2d(0, 0.25, 0.5, 0.75));
-    EXPECT_EQ(qortest::differingBytes(output, before), 0);
-}
-
 }  // namespace

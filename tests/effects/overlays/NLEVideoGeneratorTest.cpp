@@ -129,18 +129,6 @@ TEST_F(NLEVideoGeneratorTest, SolidColourBytesOnAnOpaqueBlackFrame) {
     }
 }
 
-// The gradient is kept between frames; a new angle, new colours or a new size must rebuild it.
-TEST_F(NLEVideoGeneratorTest, KeptGradientFollowsAngleColourAndSizeChanges) {
-    const cv::Mat large = qortest::noisePicture(64, 40, 21), small = large(cv::Rect(0, 0, 50, 30)).clone();
-    configure(1, 2, 10.0f, orange, teal);
-    render(large);
-    configure(1, 2, 100.0f, orange, teal);
-    EXPECT_EQ(qortest::differingBytes(render(large), generatedReference(large, 2, true, 100, orange, teal)), 0);
-    configure(1, 2, 100.0f, teal, orange);
-    EXPECT_EQ(qortest::differingBytes(render(large), generatedReference(large, 2, true, 100, teal, orange)), 0);
-    EXPECT_EQ(qortest::differingBytes(render(small), generatedReference(small, 2, true, 100, teal, orange)), 0);
-}
-
 TEST_F(NLEVideoGeneratorTest, UnknownMatteChannelLeavesTheOutputUntouched) {
     qortest::PaddedFrame in = qortest::PaddedFrame::from(qortest::noisePicture(12, 9, 2));
     qortest::PaddedFrame out = qortest::untouchedFrame(12, 9);
