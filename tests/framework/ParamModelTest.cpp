@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "framework/Frame.h"
-#include "framework/NLEFilterInfo.h"
 #include "framework/NLEFilterParams.h"
 #include "framework/ParamValue.h"
 #include "host/QORRenderContext.h"
@@ -108,19 +107,6 @@ TEST(ParamRecord, CopyKeepsValuesButNotTheKeyframeAndNamesAreCutToTheCallersBuff
     char buffer[5];
     param.GetName(buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "amou");
-}
-
-TEST(DescriptionRecord, ParametersByIndexWithGapsAndReplacement) {
-    NLEFilterInfo info;
-    auto first = std::make_shared<NLEFilterParams>(), second = std::make_shared<NLEFilterParams>();
-    info.SetParamAt(3, first);
-    info.SetParamAt(3, second);
-    EXPECT_EQ(info.GetParamAt(3), second);
-    EXPECT_EQ(info.GetParamAt(0), nullptr);
-    EXPECT_EQ(info.GetParamAt(-1), nullptr);
-    info.SetTextureAt(1, "a.png");
-    EXPECT_EQ(info.GetTextureAt(1), "a.png");
-    EXPECT_EQ(info.GetTextureAt(0), "");
 }
 
 // The one check every effect makes before touching a buffer.
