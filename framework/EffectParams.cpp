@@ -8,13 +8,27 @@ namespace {
 
 ParamDiagnosticSink diagnosticSink = nullptr;
 
+// The description's type word for a parameter type code.
+const char* typeWord(uint32_t type) {
+    switch (static_cast<ParamType>(type)) {
+    case ParamType::Bool: return "bool";
+    case ParamType::Double: return "double";
+    case ParamType::Float: return "float";
+    case ParamType::Int: return "int";
+    case ParamType::String: return "string";
+    case ParamType::Pointer: return "pointer";
+    case ParamType::Point: return "point";
+    default: return "unknown";
+    }
+}
+
 void reportKindMismatch(NLEEffectFilter& filter, const char* name, ParamKind kind, uint32_t type) {
     if (!diagnosticSink || !filter.firstKindMismatch()) return;
     char message[256];
     std::snprintf(message, sizeof message,
-                  "Effect %s reads parameter \"%s\" as %s, but its description gives type %u; the value is "
-                  "ignored. Declare the parameter with TYPE \"%s\" in description.json.",
-                  filter.GetGUID(), name, kindName(kind), static_cast<unsigned>(type),
+                  "Effect %s reads parameter \"%s\" as %s, but its description declares it \"%s\"; the value "
+                  "is ignored. Declare the parameter with TYPE \"%s\" in description.json.",
+                  filter.GetGUID(), name, kindName(kind), typeWord(type),
                   kind == ParamKind::Text ? "string" : kindName(kind));
     diagnosticSink(message);
 }
