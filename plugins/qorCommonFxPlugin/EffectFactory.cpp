@@ -7,6 +7,8 @@
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffect.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEPixelRotateEffect.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERenderRegion.h"
@@ -34,8 +36,10 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 18: return std::make_unique<NLETransform>(std::move(info));
     case 19: return std::make_unique<NLERenderRegion>(std::move(info));
     case 20: return std::make_unique<NLEMotion>(std::move(info));
+    case 87: return std::make_unique<NLEMatchColorEffect>(std::move(info));
     case 96: return std::make_unique<NLECompareView>(std::move(info));
     case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
+    case 107: return std::make_unique<NLEMatchColorEffectV2>(std::move(info));
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     default: return nullptr;
     }

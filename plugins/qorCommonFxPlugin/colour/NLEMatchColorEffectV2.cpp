@@ -1,0 +1,203 @@
+#include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "framework/EffectParams.h"
+#include "framework/Frame.h"
+#include "platform/MemoryProbe.h"
+#include "plugins/qorCommonFxPlugin/HostSuites.h"
+#include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
+
+using tessel::Frame;
+using tessel::qorCommonFxPlugin::hostLog;
+using tessel::qorCommonFxPlugin::LogLevel;
+using namespace labColour;
+
+namespace V2Utils {
+
+namespace {
+
+constexpr const char* kSourceName = "NLEMatchColorEffectV2.cpp";
+constexpr int kBufferCheckLine = 645;
+constexpr int kAllocationLine = 743;
+
+// The weights of the back conversion: none of the target luminance, all of the target colour.
+constexpr float kLuminanceWeight = 0.0f;
+constexpr float kColourWeight = 1.0f;
+
+// Everything the back conversion applies to a pixel, prepared once per frame.
+struct ColourTransfer {
+    float grayMean, grayDivisor, graySpread, grayOffset;  // y = (g - mean) / divisor · spread + offset
+    float lightnessScale, lightnessOffset;
+    float keep, mix;  // weights of the own and the other opponent channel
+    float alphaScale, alphaOffset, betaScale, betaOffset;
+    float strength;
+};
+
+ColourTransfer prepareTransfer(const RegionStatistics& measured, const float* targets, float strength) {
+    const double correlationTarget = std::isnan(targets[6]) ? 0.0 : std::clamp<double>(targets[6], -1.0, 1.0);
+    double a = 1, b = 0;
+    correlationWeights(measured.correlation, correlationTarget, a, b);
+    const auto grayMean = static_cast<float>(measured.grayMean);
+    const auto graySpread = static_cast<float>(measured.graySpread);
+    const auto lightnessDeviation = static_cast<float>(measured.lab.deviation[0]);
+    const auto lightnessMean = static_cast<float>(measured.lab.mean[0]);
+    return {grayMean,
+            graySpread + 1e-5f,
+            (1.0f - kLuminanceWeight) * graySpread + kLuminanceWeight * targets[8],
+            kLuminanceWeight * targets[7] + (1.0f - kLuminanceWeight) * grayMean,
+            kColourWeight * targets[3] + (1.0f - kColourWeight) * lightnessDeviation,
+            kColourWeight * targets[0] + (1.0f - kColourWeight) * lightnessMean,
+            static_cast<float>(a),
+            static_cast<float>(b),
+            targets[4],
+            targets[1],
+            targets[5],
+            targets[2],
+            strength};
+}
+
+// One pixel (or four): the matched colour scaled to the input's grey level, mixed with the input,
+// clamped to 0..255 and premultiplied. `Rounded` rounds the bytes to nearest (ties to even);
+// otherwise they are truncated.
+template <bool Rounded, class F, class P>
+Bgr<F> transferredPixel(const P& pixel, const Lab<F>& z, F grayLevel, const ColourTransfer& t) {
+    const F y = atLeast(F((grayLevel - t.grayMean) / t.grayDivisor * t.graySpread + t.grayOffset), 0.0f);
+    const Lab<F> matched{t.lightnessScale * z.l + t.lightnessOffset,
+                         (t.keep * z.alpha + t.mix * z.beta) * t.alphaScale + t.alphaOffset,
+                         (t.keep * z.beta + t.mix * z.alpha) * t.betaScale + t.betaOffset};
+    const Bgr<F> colour = bgrOf(matched);
+    const F luminance = atLeast(F(0.299f * colour.r + 0.587f * colour.g + 0.114f * colour.b), 1.0f / 255.0f);
+    const auto channel = [&](F matchedChannel, F input) {
+        const F value = clamped(F(matchedChannel / luminance * y * 255.0f * t.strength + input * (1.0f - t.strength)),
+                                0.0f, 255.0f);
+        const F premultiplied = pixel.alpha * value / 255.0f;
+        if constexpr (Rounded) return roundedToEven(premultiplied);
+        else return premultiplied;
+    };
+    return {channel(colour.b, pixel.colour.b), channel(colour.g, pixel.colour.g), channel(colour.r, pixel.colour.r)};
+}
+
+template <class F>
+F loadPlane(const float* plane) {
+    F value;
+    std::memcpy(&value, plane, sizeof value);
+    return value;
+}
+
+// Back conversion of one row of the region: four pixels at a time with rounding when `vectorised`
+// (the region's width is then a multiple of 4), otherwise one at a time with truncation.
+void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes, const PlaneBlock& grayPlane, int y,
+                 int width, bool vectorised, const ColourTransfer& transfer) {
+    const float* l = planes.row(0, y);
+    const float* alpha = planes.row(1, y);
+    const float* beta = planes.row(2, y);
+    const float* grayLevel = grayPlane.row(0, y);
+    int x = 0;
+    if (vectorised) {
+        for (; x + 4 <= width; x += 4) {
+            const Lab<Floats> z{loadPlane<Floats>(l + x), loadPlane<Floats>(alpha + x), loadPlane<Floats>(beta + x)};
+            storeFourPixels(target + 4 * x,
+                            transferredPixel<true>(loadFourPixels(pixel + 4 * x), z, loadPlane<Floats>(grayLevel + x),
+                                                   transfer),
+                            pixel + 4 * x);
+        }
+    }
+    for (; x < width; ++x) {
+        const Lab<float> z{l[x], alpha[x], beta[x]};
+        storePixels(target + 4 * x, transferredPixel<false>(loadPixels(pixel + 4 * x), z, grayLevel[x], transfer),
+                    pixel + 4 * x);
+    }
+}
+
+bool buffersUsable(const Frame& in, const Frame& out) {
+    const auto inBytes = static_cast<int64_t>(in.stride) * in.height;
+    const auto outBytes = static_cast<int64_t>(out.stride) * out.height;
+    const bool readable = inBytes == 0 || (in.data && inBytes > 0 && platform::isReadable(in.data, inBytes));
+    const bool writable = out.data && outBytes > 0 && platform::isWritable(out.data, outBytes);
+    return readable && writable && out.canHold(in);
+}
+
+bool aligned(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) % 16 == 0; }
+
+}  // namespace
+
+void correlationWeights(double measured, double target, double& a, double& b) {
+    const double p = std::sqrt((target + 1) / (measured + 1));
+    const double q = std::sqrt((1 - target) / (1 - measured));
+    a = 0.5 * q + 0.5 * p;
+    b = 0.5 * p - 0.5 * q;
+    if (std::abs(b) > 0.5 * std::abs(a)) {
+        b = std::copysign(0.5 * a, b);
+        const double norm = std::sqrt(b * b + a * a + 2 * a * b * measured);
+        a /= norm;
+        b /= norm;
+    }
+}
+
+
+}  // namespace V2Utils
+
+void NLEMatchColorEffectV2::readSettings() {
+    tessel::readParams(*this, {{"f0", &targets[0]},
+                               {"f1", &targets[1]},
+                               {"f2", &targets[2]},
+                               {"f3", &targets[3]},
+                               {"f4", &targets[4]},
+                               {"f5", &targets[5]},
+                               {"f6", &targets[6]},
+                               {"f7", &targets[7]},
+                               {"f8", &targets[8]},
+                               {"Enabled", &enabled},
+                               {"strength", &strengthPercent}});
+}
+
+int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                                         uint8_t*, int32_t, int32_t, int32_t, uint8_t* src, int32_t srcWidth,
+                                         int32_t srcHeight, int32_t srcStride) {
+    using namespace V2Utils;
+    const Frame out{dst, dstWidth, dstHeight, dstStride};
+    const Frame in{src, srcWidth, srcHeight, srcStride};
+    if (!buffersUsable(in, out)) {
+        hostLog(LogLevel::Error, "file[%s], line[%d]", kSourceName, kBufferCheckLine);
+        return 3;
+    }
+    bool vectorised = true;
+    if (!aligned(in.data) || !aligned(out.data)) {
+        hostLog(LogLevel::Diagnostic, "ptr not aligned:src[%p] dst[%p]", static_cast<void*>(in.data),
+                static_cast<void*>(out.data));
+        vectorised = false;
+    }
+
+    readSettings();
+    float sum = 0.0f;
+    for (const float target : targets) sum += std::abs(target);
+    if (strengthPercent == 0 || enabled == 0 || sum < 1e-9f) {
+        passThrough(in, out);
+        return 0;
+    }
+
+    const InexactIppScope ipp;
+    const cv::Rect region = nonBlackRegion(in, gray);
+    if (region.area() < 1 || region.size() != in.size()) passThrough(in, out);
+    if (region.area() < 1) return 0;
+
+    vectorised = vectorised && region.width * 4 % 16 == 0;
+    RegionStatistics measured;
+    if (!measureRegion(in, gray, region, planes, grayPlane, vectorised, measured)) {
+        hostLog(LogLevel::Error, "file:%s, line:%d", kSourceName, kAllocationLine);
+        passThrough(in, out);
+        return 0;
+    }
+
+    const ColourTransfer transfer = prepareTransfer(measured, targets, static_cast<float>(strengthPercent) / 100.0f);
+    cv::parallel_for_(cv::Range(0, region.height), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            transferRow(in.row(region.y + y) + 4 * region.x, out.row(region.y + y) + 4 * region.x, planes, grayPlane, y,
+                        region.width, vectorised, transfer);
+        }
+    });
+    return 0;
+}
