@@ -27,25 +27,22 @@ bool PlaneBlock::allocate(int width, int height) {
     return true;
 }
 
+bool wideLanesAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+
 void bgrx2labf(const uint8_t* pixels, int32_t stride, float* l, float* alpha, float* beta, int32_t planeStride,
                int width, int rows, float floor, bool vectorised) {
     for (int y = 0; y < rows; ++y) {
         const uint8_t* pixel = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-        int x = 0;
-        if (vectorised) {
-            for (; x + 4 <= width; x += 4) {
-                const Lab<Floats> lab = labOf(loadFourPixels(pixel + 4 * x).colour, floor);
-                std::memcpy(l + x, &lab.l, sizeof lab.l);
-                std::memcpy(alpha + x, &lab.alpha, sizeof lab.alpha);
-                std::memcpy(beta + x, &lab.beta, sizeof lab.beta);
-            }
-        }
-        for (; x < width; ++x) {
-            const Lab<float> lab = labOf(loadPixels(pixel + 4 * x).colour, floor);
-            l[x] = lab.l;
-            alpha[x] = lab.alpha;
-            beta[x] = lab.beta;
-        }
+        forEachPixel(width, vectorised, [&](auto lanes, int x) __attribute__((always_inline)) {
+            using F = decltype(lanes);
+            const Lab<F> lab = labOf(loadPixels<F>(pixel + 4 * x).colour, floor);
+            storeLanes(l + x, lab.l);
+            storeLanes(alpha + x, lab.alpha);
+            storeLanes(beta + x, lab.beta);
+        });
         l = byteOffset(l, planeStride);
         alpha = byteOffset(alpha, planeStride);
         beta = byteOffset(beta, planeStride);

@@ -6,7 +6,9 @@
 // Every per-pixel formula is a template over the number type: `float` for one pixel, `Floats` for
 // four pixels at a time. Both instantiations perform the same IEEE operations in the same order, so
 // a pixel converts to the same bits whichever path handles it; the logarithm and exponential are
-// our own polynomial versions for that reason (a library call has no four-lane twin).
+// our own polynomial versions for that reason (a library call has no four-lane twin). The
+// per-pixel templates are always inlined, so that their eight-lane instantiations compile to AVX2
+// inside the AVX2 row loops.
 
 #include <cstdint>
 #include <cstring>
@@ -18,10 +20,17 @@
 #include "framework/Frame.h"
 #include "framework/copyPlane.h"
 
+// Eight-lane values pass between always-inlined functions only, so the ABI warning about
+// 32-byte vectors in functions compiled without AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace labColour {
 
+// Four lanes (SSE2, always there) and eight lanes (AVX2, used where the processor has it).
 using Floats = float __attribute__((vector_size(16)));
 using Ints = int32_t __attribute__((vector_size(16)));
+using WideFloats = float __attribute__((vector_size(32)));
+using WideInts = int32_t __attribute__((vector_size(32)));
 
 // Floors of L, M and S in the forward conversion, which keep black out of the logarithm.
 constexpr float kFirstVersionFloor = 0.03f;
@@ -45,47 +54,89 @@ inline void passThrough(const tessel::Frame& in, const tessel::Frame& out) {
     }
 }
 
-// ---- Lane helpers: the few operations whose spelling differs between float and Floats. ----
+// ---- Lane helpers: the few operations whose spelling differs between float and the vectors. ----
 
-inline int32_t bitsOf(float x) { return __builtin_bit_cast(int32_t, x); }
-inline Ints bitsOf(Floats x) { return __builtin_bit_cast(Ints, x); }
-inline float fromBits(int32_t bits) { return __builtin_bit_cast(float, bits); }
-inline Floats fromBits(Ints bits) { return __builtin_bit_cast(Floats, bits); }
-inline float toFloat(int32_t x) { return static_cast<float>(x); }
-inline Floats toFloat(Ints x) { return __builtin_convertvector(x, Floats); }
-inline int32_t truncated(float x) { return static_cast<int32_t>(x); }
-inline Ints truncated(Floats x) { return __builtin_convertvector(x, Ints); }
+template <class F>
+struct LaneTypes {
+    using IntType = int32_t;
+};
+template <>
+struct LaneTypes<Floats> {
+    using IntType = Ints;
+};
+template <>
+struct LaneTypes<WideFloats> {
+    using IntType = WideInts;
+};
+template <class F>
+using IntsOf = typename LaneTypes<F>::IntType;
+template <class I>
+using FloatsOf = std::conditional_t<std::is_same_v<I, int32_t>, float,
+                                    std::conditional_t<std::is_same_v<I, Ints>, Floats, WideFloats>>;
+template <class F>
+constexpr int kLanes = sizeof(F) / sizeof(float);
+
+template <class F>
+[[gnu::always_inline]] inline IntsOf<F> bitsOf(F x) {
+    return __builtin_bit_cast(IntsOf<F>, x);
+}
+template <class I>
+[[gnu::always_inline]] inline FloatsOf<I> fromBits(I bits) {
+    return __builtin_bit_cast(FloatsOf<I>, bits);
+}
+template <class I>
+[[gnu::always_inline]] inline FloatsOf<I> toFloat(I x) {
+    if constexpr (std::is_same_v<I, int32_t>) return static_cast<float>(x);
+    else return __builtin_convertvector(x, FloatsOf<I>);
+}
+template <class F>
+[[gnu::always_inline]] inline IntsOf<F> truncated(F x) {
+    if constexpr (std::is_same_v<F, float>) return static_cast<int32_t>(x);
+    else return __builtin_convertvector(x, IntsOf<F>);
+}
+
+// Loads and stores of `kLanes<F>` consecutive floats.
+template <class F>
+[[gnu::always_inline]] inline F loadLanes(const float* values) {
+    F lanes;
+    std::memcpy(&lanes, values, sizeof lanes);
+    return lanes;
+}
+template <class F>
+[[gnu::always_inline]] inline void storeLanes(float* values, const F& lanes) {
+    std::memcpy(values, &lanes, sizeof lanes);
+}
 
 // Nearest integer, ties to even, for 0 <= x < 2^22: adding 1.5·2^23 leaves no fraction bits, so
 // the addition itself rounds in the default rounding mode.
 template <class F>
-F roundedToEven(F x) {
+[[gnu::always_inline]] inline F roundedToEven(F x) {
     constexpr float kShift = 12582912.0f;
     return (x + kShift) - kShift;
 }
 
 // `value` in every lane.
 template <class F>
-F splat(float value) {
+[[gnu::always_inline]] inline F splat(float value) {
     return F{} + value;
 }
 
 // max(x, low); NaN becomes `low`.
 template <class F>
-F atLeast(F x, float low) {
+[[gnu::always_inline]] inline F atLeast(F x, float low) {
     return x > low ? x : splat<F>(low);
 }
 
 // x limited to [low, high]; NaN becomes `low`.
 template <class F>
-F clamped(F x, float low, float high) {
+[[gnu::always_inline]] inline F clamped(F x, float low, float high) {
     x = atLeast(x, low);
     return x < high ? x : splat<F>(high);
 }
 
 // 2^n for -127 <= n <= 128, as the product of two powers so that neither leaves the exponent range.
 template <class I>
-auto powerOfTwoFactors(I n) {
+[[gnu::always_inline]] inline auto powerOfTwoFactors(I n) {
     const I half = n >> 1;
     return fromBits((half + 127) << 23) * fromBits((n - half + 127) << 23);
 }
@@ -93,7 +144,7 @@ auto powerOfTwoFactors(I n) {
 // Natural logarithm of a positive finite x (Cephes' single-precision polynomial): x = m·2^e with m
 // in [√½, √2), ln x = e·ln 2 + ln m.
 template <class F>
-F naturalLog(F x) {
+[[gnu::always_inline]] inline F naturalLog(F x) {
     const auto bits = bitsOf(x);
     F exponent = toFloat((bits >> 23) - 126);
     F mantissa = fromBits((bits & 0x007FFFFF) | 0x3F000000);  // in [0.5, 1)
@@ -117,13 +168,13 @@ F naturalLog(F x) {
 }
 
 template <class F>
-F log10Of(F x) {
+[[gnu::always_inline]] inline F log10Of(F x) {
     return naturalLog(x) * 0.4342944819032518f;
 }
 
 // 10^x in single precision: e^(x·ln 10) with the exponent limited to ±88.37626 (Cephes' polynomial).
 template <class F>
-F power10Of(F x) {
+[[gnu::always_inline]] inline F power10Of(F x) {
     F t = clamped(F(x * 2.302585092994046f), -88.3762626647949f, 88.3762626647949f);
     const F scaled = t * 1.44269504088896341f + 0.5f;
     F whole = toFloat(truncated(scaled));
@@ -154,7 +205,7 @@ struct Bgr {
 
 // BGR bytes (as numbers 0..255) to lαβ; L, M and S are floored at `floor` before the logarithm.
 template <class F>
-Lab<F> labOf(const Bgr<F>& c, float floor) {
+[[gnu::always_inline]] inline Lab<F> labOf(const Bgr<F>& c, float floor) {
     const F l = atLeast(F((0.3811f * c.r + 0.5783f * c.g + 0.0402f * c.b) * (1.0f / 255.0f)), floor);
     const F m = atLeast(F((0.1967f * c.r + 0.7244f * c.g + 0.0782f * c.b) * (1.0f / 255.0f)), floor);
     const F s = atLeast(F((0.0241f * c.r + 0.1288f * c.g + 0.8444f * c.b) * (1.0f / 255.0f)), floor);
@@ -164,7 +215,7 @@ Lab<F> labOf(const Bgr<F>& c, float floor) {
 
 // lαβ back to linear BGR (not clamped; 1 is full intensity).
 template <class F>
-Bgr<F> bgrOf(const Lab<F>& c) {
+[[gnu::always_inline]] inline Bgr<F> bgrOf(const Lab<F>& c) {
     const F lightness = c.l * kInvSqrt3, colour = c.alpha * kInvSqrt6, opponent = c.beta * kInvSqrt2;
     const F l = power10Of(F(lightness + colour + opponent));
     const F m = power10Of(F(lightness + colour - opponent));
@@ -173,48 +224,75 @@ Bgr<F> bgrOf(const Lab<F>& c) {
             4.4679f * l - 3.5873f * m + 0.1193f * s};
 }
 
-// ---- Pixels in and out: one pixel as float, four as Floats. ----
+// ---- Pixels in and out: kLanes<F> pixels at a time. ----
 
+template <class F>
 struct Pixels {
-    Bgr<float> colour;
-    float alpha;
-};
-struct FourPixels {
-    Bgr<Floats> colour;
-    Floats alpha;
+    Bgr<F> colour;
+    F alpha;
 };
 
-inline Pixels loadPixels(const uint8_t* p) {
-    return {{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])}, static_cast<float>(p[3])};
+template <class F>
+[[gnu::always_inline]] inline Pixels<F> loadPixels(const uint8_t* p) {
+    if constexpr (std::is_same_v<F, float>) {
+        return {{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])}, static_cast<float>(p[3])};
+    } else {
+        IntsOf<F> words;
+        std::memcpy(&words, p, sizeof words);
+        return {{toFloat(words & 0xFF), toFloat((words >> 8) & 0xFF), toFloat((words >> 16) & 0xFF)},
+                toFloat((words >> 24) & 0xFF)};
+    }
 }
 
-inline FourPixels loadFourPixels(const uint8_t* p) {
-    Ints words;
-    std::memcpy(&words, p, sizeof words);
-    return {{toFloat(words & 0xFF), toFloat((words >> 8) & 0xFF), toFloat((words >> 16) & 0xFF)},
-            toFloat((words >> 24) & 0xFF)};
+// Whole numbers 0..255 (B, G, R; fractions are cut off) with the original alpha bytes of `source`.
+template <class F>
+[[gnu::always_inline]] inline void storePixels(uint8_t* target, const Bgr<F>& c, const uint8_t* source) {
+    if constexpr (std::is_same_v<F, float>) {
+        target[0] = static_cast<uint8_t>(c.b);
+        target[1] = static_cast<uint8_t>(c.g);
+        target[2] = static_cast<uint8_t>(c.r);
+        target[3] = source[3];
+    } else {
+        IntsOf<F> original;
+        std::memcpy(&original, source, sizeof original);
+        const IntsOf<F> words =
+            truncated(c.b) | (truncated(c.g) << 8) | (truncated(c.r) << 16) | (original & ~0x00FFFFFF);
+        std::memcpy(target, &words, sizeof words);
+    }
 }
 
-// Whole numbers 0..255 as float (B, G, R) with the original alpha byte of `source`.
-inline void storePixels(uint8_t* target, const Bgr<float>& c, const uint8_t* source) {
-    target[0] = static_cast<uint8_t>(c.b);
-    target[1] = static_cast<uint8_t>(c.g);
-    target[2] = static_cast<uint8_t>(c.r);
-    target[3] = source[3];
+// ---- Row drivers. ----
+
+// True where the processor runs eight-lane (AVX2) code.
+bool wideLanesAvailable();
+
+// Runs `step(F{}, x)` for x = 0, 8, 16, ... while eight more pixels remain, with AVX2 code.
+template <class Step>
+__attribute__((target("avx2"))) int wideSteps(int width, Step& step) {
+    int x = 0;
+    for (; x + 8 <= width; x += 8) step(WideFloats{}, x);
+    return x;
 }
 
-inline void storeFourPixels(uint8_t* target, const Bgr<Floats>& c, const uint8_t* source) {
-    Ints original;
-    std::memcpy(&original, source, sizeof original);
-    const Ints words = truncated(c.b) | (truncated(c.g) << 8) | (truncated(c.r) << 16) | (original & ~0x00FFFFFF);
-    std::memcpy(target, &words, sizeof words);
+// Runs `step(F{}, x)` over the `width` pixels of a row: with `vectorised`, eight pixels at a time
+// where the processor allows, then four at a time; the rest one at a time. `step` must be marked
+// always_inline so that the eight-lane steps compile to AVX2. Every lane computes what the
+// one-pixel step computes.
+template <class Step>
+void forEachPixel(int width, bool vectorised, Step&& step) {
+    int x = 0;
+    if (vectorised) {
+        if (wideLanesAvailable()) x = wideSteps(width, step);
+        for (; x + 4 <= width; x += 4) step(Floats{}, x);
+    }
+    for (; x < width; ++x) step(0.0f, x);
 }
 
 // ---- Planes. ----
 
 // `plane` moved on by `bytes`.
 template <class T>
-T* byteOffset(T* plane, std::ptrdiff_t bytes) {
+[[gnu::always_inline]] inline T* byteOffset(T* plane, std::ptrdiff_t bytes) {
     return reinterpret_cast<T*>(reinterpret_cast<std::conditional_t<std::is_const_v<T>, const uint8_t, uint8_t>*>(plane) +
                                 bytes);
 }

@@ -1,10 +1,55 @@
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <opencv2/imgproc.hpp>
 
 namespace labColour {
+
+namespace {
+
+// Adds the sum of a row's values and the sum of their products with the row `other` to `sum` and
+// `products`: eight running float sums (a row is short enough for float), added up in double.
+void addRow(const float* values, const float* other, int width, double& sum, double& products) {
+    Floats sums[2] = {}, productSums[2] = {};
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        for (int half = 0; half < 2; ++half) {
+            const Floats v = loadLanes<Floats>(values + x + 4 * half);
+            sums[half] += v;
+            productSums[half] += v * loadLanes<Floats>(other + x + 4 * half);
+        }
+    }
+    for (int lane = 0; lane < 4; ++lane) {
+        sum += static_cast<double>(sums[0][lane]) + sums[1][lane];
+        products += static_cast<double>(productSums[0][lane]) + productSums[1][lane];
+    }
+    for (; x < width; ++x) {
+        sum += values[x];
+        products += static_cast<double>(values[x]) * other[x];
+    }
+}
+
+// Means of plane `index` and of its products with plane `other`.
+void planeMeans(const LabPlanes& planes, int index, int other, double& mean, double& meanProduct) {
+    double sum = 0, products = 0;
+    for (int y = 0; y < planes.height(); ++y) {
+        addRow(planes.row(index, y), planes.row(other, y), planes.width(), sum, products);
+    }
+    const double count = static_cast<double>(planes.width()) * planes.height();
+    mean = sum / count;
+    meanProduct = products / count;
+}
+
+// Mean and (population) standard deviation of plane `index`.
+void measurePlane(const LabPlanes& planes, int index, double& mean, double& deviation) {
+    double meanSquare = 0;
+    planeMeans(planes, index, index, mean, meanSquare);
+    deviation = std::sqrt(std::max(meanSquare - mean * mean, 0.0));
+}
+
+}  // namespace
 
 LabStatistics measurePlanes(const LabPlanes& planes) {
     LabStatistics statistics;
@@ -12,10 +57,7 @@ LabStatistics measurePlanes(const LabPlanes& planes) {
         cv::Range(0, 3),
         [&](const cv::Range& indexes) {
             for (int k = indexes.start; k < indexes.end; ++k) {
-                cv::Scalar mean, deviation;
-                cv::meanStdDev(planes.mat(k), mean, deviation);
-                statistics.mean[k] = mean[0];
-                statistics.deviation[k] = deviation[0];
+                measurePlane(planes, k, statistics.mean[k], statistics.deviation[k]);
             }
         },
         3);
@@ -78,9 +120,9 @@ bool measureRegion(const tessel::Frame& picture, const cv::Mat& gray, cv::Rect r
             }
         },
         3);
-    cv::Mat product;
-    cv::multiply(planes.mat(1), planes.mat(2), product);
-    statistics.correlation = std::clamp(cv::mean(product)[0], -0.99999, 0.99999);
+    double meanAlpha = 0, correlation = 0;
+    labColour::planeMeans(planes, 1, 2, meanAlpha, correlation);
+    statistics.correlation = std::clamp(correlation, -0.99999, 0.99999);
     return true;
 }
 

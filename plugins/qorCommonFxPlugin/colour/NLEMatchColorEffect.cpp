@@ -24,13 +24,13 @@ float channelRatio(double target, double source) {
 
 // One channel: the matched value (0..1) mixed with the input byte, premultiplied, rounded.
 template <class F>
-F mixed(F matched, F input, F alpha, float strength) {
+[[gnu::always_inline]] inline F mixed(F matched, F input, F alpha, float strength) {
     return roundedToEven(F((clamped(matched, 0.0f, 1.0f) * 255.0f * strength + input * (1.0f - strength)) *
                            (alpha / 255.0f)));
 }
 
 template <class F, class P>
-Bgr<F> replacedPixel(const P& pixel, const Lab<F>& lab, const NLEMatchColorEffect::Replacement& r) {
+[[gnu::always_inline]] inline Bgr<F> replacedPixel(const P& pixel, const Lab<F>& lab, const NLEMatchColorEffect::Replacement& r) {
     const Lab<F> moved{(lab.l - r.sourceMean[0]) * r.ratio[0] + r.targetMean[0],
                        (lab.alpha - r.sourceMean[1]) * r.ratio[1] + r.targetMean[1],
                        (lab.beta - r.sourceMean[2]) * r.ratio[2] + r.targetMean[2]};
@@ -38,13 +38,6 @@ Bgr<F> replacedPixel(const P& pixel, const Lab<F>& lab, const NLEMatchColorEffec
     return {mixed(matched.b, pixel.colour.b, pixel.alpha, r.strength),
             mixed(matched.g, pixel.colour.g, pixel.alpha, r.strength),
             mixed(matched.r, pixel.colour.r, pixel.alpha, r.strength)};
-}
-
-template <class F>
-F loadPlane(const float* plane) {
-    F value;
-    std::memcpy(&value, plane, sizeof value);
-    return value;
 }
 
 class Labf2BgrxAndReplaceParallel : public cv::ParallelLoopBody {
@@ -75,16 +68,11 @@ void NLEMatchColorEffect::labf2bgrxAndReplace(const uint8_t* input, int32_t inpu
     for (int y = 0; y < rows; ++y) {
         const uint8_t* pixel = input + static_cast<std::ptrdiff_t>(y) * inputStride;
         uint8_t* target = output + static_cast<std::ptrdiff_t>(y) * outputStride;
-        int x = 0;
-        for (; x + 4 <= width; x += 4) {
-            const Lab<Floats> lab{loadPlane<Floats>(l + x), loadPlane<Floats>(alpha + x), loadPlane<Floats>(beta + x)};
-            storeFourPixels(target + 4 * x, replacedPixel(loadFourPixels(pixel + 4 * x), lab, replacement),
-                            pixel + 4 * x);
-        }
-        for (; x < width; ++x) {
-            const Lab<float> lab{l[x], alpha[x], beta[x]};
-            storePixels(target + 4 * x, replacedPixel(loadPixels(pixel + 4 * x), lab, replacement), pixel + 4 * x);
-        }
+        forEachPixel(width, true, [&](auto lanes, int x) __attribute__((always_inline)) {
+            using F = decltype(lanes);
+            const Lab<F> lab{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
+            storePixels(target + 4 * x, replacedPixel(loadPixels<F>(pixel + 4 * x), lab, replacement), pixel + 4 * x);
+        });
         l = byteOffset(l, planeStride);
         alpha = byteOffset(alpha, planeStride);
         beta = byteOffset(beta, planeStride);

@@ -63,14 +63,14 @@ ColourTransfer prepareTransfer(const RegionStatistics& measured, const float* ta
 // clamped to 0..255 and premultiplied. `Rounded` rounds the bytes to nearest (ties to even);
 // otherwise they are truncated.
 template <bool Rounded, class F, class P>
-Bgr<F> transferredPixel(const P& pixel, const Lab<F>& z, F grayLevel, const ColourTransfer& t) {
+[[gnu::always_inline]] inline Bgr<F> transferredPixel(const P& pixel, const Lab<F>& z, F grayLevel, const ColourTransfer& t) {
     const F y = atLeast(F((grayLevel - t.grayMean) / t.grayDivisor * t.graySpread + t.grayOffset), 0.0f);
     const Lab<F> matched{t.lightnessScale * z.l + t.lightnessOffset,
                          (t.keep * z.alpha + t.mix * z.beta) * t.alphaScale + t.alphaOffset,
                          (t.keep * z.beta + t.mix * z.alpha) * t.betaScale + t.betaOffset};
     const Bgr<F> colour = bgrOf(matched);
     const F luminance = atLeast(F(0.299f * colour.r + 0.587f * colour.g + 0.114f * colour.b), 1.0f / 255.0f);
-    const auto channel = [&](F matchedChannel, F input) {
+    const auto channel = [&](F matchedChannel, F input) __attribute__((always_inline)) {
         const F value = clamped(F(matchedChannel / luminance * y * 255.0f * t.strength + input * (1.0f - t.strength)),
                                 0.0f, 255.0f);
         const F premultiplied = pixel.alpha * value / 255.0f;
@@ -80,36 +80,23 @@ Bgr<F> transferredPixel(const P& pixel, const Lab<F>& z, F grayLevel, const Colo
     return {channel(colour.b, pixel.colour.b), channel(colour.g, pixel.colour.g), channel(colour.r, pixel.colour.r)};
 }
 
-template <class F>
-F loadPlane(const float* plane) {
-    F value;
-    std::memcpy(&value, plane, sizeof value);
-    return value;
-}
-
-// Back conversion of one row of the region: four pixels at a time with rounding when `vectorised`
-// (the region's width is then a multiple of 4), otherwise one at a time with truncation.
+// Back conversion of one row of the region: several pixels at a time with rounding when
+// `vectorised` (the region's width is then a multiple of 4), otherwise one at a time with
+// truncation.
 void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes, const PlaneBlock& grayPlane, int y,
                  int width, bool vectorised, const ColourTransfer& transfer) {
     const float* l = planes.row(0, y);
     const float* alpha = planes.row(1, y);
     const float* beta = planes.row(2, y);
     const float* grayLevel = grayPlane.row(0, y);
-    int x = 0;
-    if (vectorised) {
-        for (; x + 4 <= width; x += 4) {
-            const Lab<Floats> z{loadPlane<Floats>(l + x), loadPlane<Floats>(alpha + x), loadPlane<Floats>(beta + x)};
-            storeFourPixels(target + 4 * x,
-                            transferredPixel<true>(loadFourPixels(pixel + 4 * x), z, loadPlane<Floats>(grayLevel + x),
-                                                   transfer),
-                            pixel + 4 * x);
-        }
-    }
-    for (; x < width; ++x) {
-        const Lab<float> z{l[x], alpha[x], beta[x]};
-        storePixels(target + 4 * x, transferredPixel<false>(loadPixels(pixel + 4 * x), z, grayLevel[x], transfer),
+    forEachPixel(width, vectorised, [&](auto lanes, int x) __attribute__((always_inline)) {
+        using F = decltype(lanes);
+        const Lab<F> z{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
+        const F grayLanes = loadLanes<F>(grayLevel + x);
+        const auto pixels = loadPixels<F>(pixel + 4 * x);
+        storePixels(target + 4 * x, transferredPixel<!std::is_same_v<F, float>>(pixels, z, grayLanes, transfer),
                     pixel + 4 * x);
-    }
+    });
 }
 
 bool buffersUsable(const Frame& in, const Frame& out) {

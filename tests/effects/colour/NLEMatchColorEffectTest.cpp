@@ -184,9 +184,9 @@ TEST(MatchColour, InPlaceEqualsSeparateOutput) {
     EXPECT_EQ(qortest::differingBytes(frame.mat(), expected), 0);
 }
 
-// The four-pixel paths against the one-pixel path, pixel by pixel on an odd width: the same plane
-// values and the same bytes, nothing written beyond the width.
-TEST(MatchColour, FourPixelPathsEqualTheOnePixelPath) {
+// The eight- and four-pixel paths against the one-pixel path, pixel by pixel on an odd width: the
+// same plane values and the same bytes, nothing written beyond the width.
+TEST(MatchColour, LanePathsEqualTheOnePixelPath) {
     const int width = 37, height = 9;
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(width, height, 4), 4);
     labColour::LabPlanes fast, plain;
