@@ -298,12 +298,10 @@ template <class T>
 }
 
 
-// `count` single-precision planes of one size in one 16-byte-aligned block; each plane row takes
-// width·4 bytes raised to the next multiple of 16. The block is kept while the size stays.
-class PlaneBlock {
+// The planes l, α, β: single precision, of one size, in one 16-byte-aligned block; each plane row
+// takes width·4 bytes raised to the next multiple of 16. The block is kept while the size stays.
+class LabPlanes {
 public:
-    explicit PlaneBlock(int count) : count_(count) {}
-
     // False (and no block) when the memory is not available.
     bool allocate(int width, int height);
     bool matches(int width, int height) const { return block_ && width == width_ && height == height_; }
@@ -321,15 +319,8 @@ private:
     struct Free {
         void operator()(uint8_t* block) const;
     };
-    int count_;
     int width_ = 0, height_ = 0, stride_ = 0;
     std::unique_ptr<uint8_t, Free> block_;
-};
-
-// The planes l, α, β.
-class LabPlanes : public PlaneBlock {
-public:
-    LabPlanes() : PlaneBlock(3) {}
 };
 
 // Converts `rows` rows of `width` pixels starting at `pixels` into the planes' rows starting at `l`,
@@ -337,11 +328,25 @@ public:
 void bgrx2labf(const uint8_t* pixels, int32_t stride, float* l, float* alpha, float* beta, int32_t planeStride,
                int width, int rows, float floor, bool vectorised);
 
-// The forward conversion as an OpenCV loop body over rows of the frame.
+// Sums over one row of the planes, in double: of l, α, β (index 0, 1, 2), of their squares, and
+// of α·β.
+struct RowSums {
+    double sum[3] = {}, squares[3] = {}, alphaBeta = 0;
+};
+
+// Means and standard deviations of l, α, β over a frame, and the covariance of α and β.
+struct LabStatistics {
+    cv::Vec3d mean, deviation;
+    double covariance = 0;
+};
+
+// The forward conversion as an OpenCV loop body over rows of the frame; each converted row is
+// summed into its entry of `rowSums` while it is still in the cache.
 class bgrx2labfParallelLoopBody : public cv::ParallelLoopBody {
 public:
-    bgrx2labfParallelLoopBody(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised)
-        : picture_(picture), planes_(planes), floor_(floor), vectorised_(vectorised) {}
+    bgrx2labfParallelLoopBody(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised,
+                              RowSums* rowSums)
+        : picture_(picture), planes_(planes), floor_(floor), vectorised_(vectorised), rowSums_(rowSums) {}
     void operator()(const cv::Range& rows) const override;
 
 private:
@@ -349,10 +354,12 @@ private:
     const LabPlanes& planes_;
     float floor_;
     bool vectorised_;
+    RowSums* rowSums_;
 };
 
-// Converts all of `picture` into `planes` (already of its size): on the calling thread up to
-// kPixelsPerStripe pixels, otherwise in stripeCount stripes.
-void convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised);
+// Converts all of `picture` into `planes` (already of its size) and measures the planes: on the
+// calling thread up to kPixelsPerStripe pixels, otherwise in stripeCount stripes. The statistics
+// add the rows up in order, so they do not depend on the stripes.
+LabStatistics convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised);
 
 }  // namespace labColour

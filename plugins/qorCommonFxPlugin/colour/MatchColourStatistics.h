@@ -12,14 +12,6 @@
 
 namespace labColour {
 
-// Mean and standard deviation of the planes l, α, β (index 0, 1, 2).
-struct LabStatistics {
-    cv::Vec3d mean, deviation;
-};
-
-// Measures the three planes, one thread each.
-LabStatistics measurePlanes(const LabPlanes& planes);
-
 // What the first version measures of a picture: the means of l, α, β followed by their standard
 // deviations (its "mean_b", "mean_g", "mean_r", "stddb", "stddg", "stddr"). False when the working
 // planes cannot be allocated.
@@ -30,14 +22,18 @@ bool firstVersionTargets(const tessel::Frame& picture, std::array<float, 6>& tar
 namespace V2Utils {
 
 // What the second version knows about the non-black part of a frame once its planes hold the
-// standardised channels.
+// region in lαβ.
 struct RegionStatistics {
     cv::Rect region;
     double grayMean = 0;    // mean grey / 255
     double graySpread = 0;  // standard deviation of grey / 65025
     labColour::LabStatistics lab;
-    double correlation = 0;  // of the standardised α and β, within ±0.99999
+    // Of the standardised α and β, (α - mean) / (deviation + 0.0001) and likewise β; within ±0.99999.
+    double correlation = 0;
 };
+
+// Adds 0.0001 to a channel's deviation before dividing by it, so that flat channels stay finite.
+constexpr double kStandardisingMargin = 0.0001;
 
 // Turns OpenCV's inexact IPP paths on for its lifetime (when they were off) and restores the
 // previous setting after.
@@ -59,12 +55,11 @@ private:
 // The bounding box of the pixels whose grey (BGRA to grey) is not 0; `gray` receives the grey picture.
 cv::Rect nonBlackRegion(const tessel::Frame& picture, cv::Mat& gray);
 
-// Measures `region` of `picture` (with `gray`, its grey picture): converts the region into `planes`,
-// replaces each plane by its standardised values, and puts the grey of the region, scaled to 0..1,
-// into `grayPlane`. `vectorised` lets the conversion take four pixels at a time. False when the
-// planes cannot be allocated.
+// Measures `region` of `picture` (with `gray`, its grey picture) and leaves the region in lαβ in
+// `planes`. `vectorised` lets the conversion take several pixels at a time. False when the planes
+// cannot be allocated.
 bool measureRegion(const tessel::Frame& picture, const cv::Mat& gray, cv::Rect region, labColour::LabPlanes& planes,
-                   labColour::PlaneBlock& grayPlane, bool vectorised, RegionStatistics& statistics);
+                   bool vectorised, RegionStatistics& statistics);
 
 // What the second version measures of a picture: "f0".."f2" the means of l, α, β, "f3".."f5" their
 // deviations, "f6" the correlation of α and β, "f7" and "f8" the grey mean and spread. All 0 for a

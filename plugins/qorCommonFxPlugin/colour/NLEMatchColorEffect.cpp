@@ -107,8 +107,7 @@ int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
         return 0;
     }
 
-    convertToLab(in, planes, kFirstVersionFloor, true);
-    const LabStatistics source = measurePlanes(planes);
+    const LabStatistics source = convertToLab(in, planes, kFirstVersionFloor, true);
     // A strength outside 0..100 would push the mix outside 0..255.
     Replacement replacement{{}, {}, {}, static_cast<float>(std::clamp(strengthPercent, 0, 100)) / 100.0f};
     for (int k = 0; k < 3; ++k) {

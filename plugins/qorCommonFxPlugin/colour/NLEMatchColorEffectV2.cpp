@@ -29,6 +29,7 @@ constexpr float kColourWeight = 1.0f;
 
 // Everything the back conversion applies to a pixel, prepared once per frame.
 struct ColourTransfer {
+    float planeMean[3], planeSpread[3];                   // z = (plane - mean) / spread
     float grayMean, grayDivisor, graySpread, grayOffset;  // y = (g - mean) / divisor · spread + offset
     float lightnessScale, lightnessOffset;
     float keep, mix;  // weights of the own and the other opponent channel
@@ -42,28 +43,47 @@ ColourTransfer prepareTransfer(const RegionStatistics& measured, const float* ta
     correlationWeights(measured.correlation, correlationTarget, a, b);
     const auto grayMean = static_cast<float>(measured.grayMean);
     const auto graySpread = static_cast<float>(measured.graySpread);
-    const auto lightnessDeviation = static_cast<float>(measured.lab.deviation[0]);
-    const auto lightnessMean = static_cast<float>(measured.lab.mean[0]);
-    return {grayMean,
-            graySpread + 1e-5f,
-            (1.0f - kLuminanceWeight) * graySpread + kLuminanceWeight * targets[8],
-            kLuminanceWeight * targets[7] + (1.0f - kLuminanceWeight) * grayMean,
-            kColourWeight * targets[3] + (1.0f - kColourWeight) * lightnessDeviation,
-            kColourWeight * targets[0] + (1.0f - kColourWeight) * lightnessMean,
-            static_cast<float>(a),
-            static_cast<float>(b),
-            targets[4],
-            targets[1],
-            targets[5],
-            targets[2],
-            strength};
+    ColourTransfer t{};
+    for (int k = 0; k < 3; ++k) {
+        t.planeMean[k] = static_cast<float>(measured.lab.mean[k]);
+        t.planeSpread[k] = static_cast<float>(measured.lab.deviation[k] + kStandardisingMargin);
+    }
+    t.grayMean = grayMean;
+    t.grayDivisor = graySpread + 1e-5f;
+    t.graySpread = (1.0f - kLuminanceWeight) * graySpread + kLuminanceWeight * targets[8];
+    t.grayOffset = kLuminanceWeight * targets[7] + (1.0f - kLuminanceWeight) * grayMean;
+    t.lightnessScale = kColourWeight * targets[3] + (1.0f - kColourWeight) * static_cast<float>(measured.lab.deviation[0]);
+    t.lightnessOffset = kColourWeight * targets[0] + (1.0f - kColourWeight) * t.planeMean[0];
+    t.keep = static_cast<float>(a);
+    t.mix = static_cast<float>(b);
+    t.alphaScale = targets[4];
+    t.alphaOffset = targets[1];
+    t.betaScale = targets[5];
+    t.betaOffset = targets[2];
+    t.strength = strength;
+    return t;
 }
 
-// One pixel (or four): the matched colour scaled to the input's grey level, mixed with the input,
+// Grey bytes as numbers 0..1, kLanes<F> at a time.
+template <class F>
+[[gnu::always_inline]] inline F grayLevels(const uint8_t* gray) {
+    F levels{};
+    if constexpr (std::is_same_v<F, float>) {
+        levels = gray[0];
+    } else {
+        for (int i = 0; i < kLanes<F>; ++i) levels[i] = gray[i];
+    }
+    return levels * (1.0f / 255.0f);
+}
+
+// Several pixels at a time (or one): the matched colour scaled to the input's grey level, mixed with the input,
 // clamped to 0..255 and premultiplied. `Rounded` rounds the bytes to nearest (ties to even);
 // otherwise they are truncated.
 template <bool Rounded, class F, class P>
-[[gnu::always_inline]] inline Bgr<F> transferredPixel(const P& pixel, const Lab<F>& z, F grayLevel, const ColourTransfer& t) {
+[[gnu::always_inline]] inline Bgr<F> transferredPixel(const P& pixel, const Lab<F>& lab, F grayLevel,
+                                                      const ColourTransfer& t) {
+    const Lab<F> z{(lab.l - t.planeMean[0]) / t.planeSpread[0], (lab.alpha - t.planeMean[1]) / t.planeSpread[1],
+                   (lab.beta - t.planeMean[2]) / t.planeSpread[2]};
     const F y = atLeast(F((grayLevel - t.grayMean) / t.grayDivisor * t.graySpread + t.grayOffset), 0.0f);
     const Lab<F> matched{t.lightnessScale * z.l + t.lightnessOffset,
                          (t.keep * z.alpha + t.mix * z.beta) * t.alphaScale + t.alphaOffset,
@@ -83,28 +103,27 @@ template <bool Rounded, class F, class P>
 // Back conversion of one row of the region: several pixels at a time with rounding when
 // `vectorised` (the region's width is then a multiple of 4), otherwise one at a time with
 // truncation.
-void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes, const PlaneBlock& grayPlane, int y,
-                 int width, bool vectorised, const ColourTransfer& transfer) {
+void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes, const uint8_t* gray, int y, int width,
+                 bool vectorised, const ColourTransfer& transfer) {
     const float* l = planes.row(0, y);
     const float* alpha = planes.row(1, y);
     const float* beta = planes.row(2, y);
-    const float* grayLevel = grayPlane.row(0, y);
     forEachPixel(width, vectorised, [&](auto lanes, int x) __attribute__((always_inline)) {
         using F = decltype(lanes);
-        const Lab<F> z{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
-        const F grayLanes = loadLanes<F>(grayLevel + x);
-        const auto pixels = loadPixels<F>(pixel + 4 * x);
-        storePixels(target + 4 * x, transferredPixel<!std::is_same_v<F, float>>(pixels, z, grayLanes, transfer),
+        const Lab<F> lab{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
+        storePixels(target + 4 * x,
+                    transferredPixel<!std::is_same_v<F, float>>(loadPixels<F>(pixel + 4 * x), lab,
+                                                                grayLevels<F>(gray + x), transfer),
                     pixel + 4 * x);
     });
 }
 
+// Both frames valid, the output covering the input, and the memory behind them mapped: the input
+// readable over stride × height bytes, the output writable over as many of its own.
 bool buffersUsable(const Frame& in, const Frame& out) {
-    const auto inBytes = static_cast<int64_t>(in.stride) * in.height;
-    const auto outBytes = static_cast<int64_t>(out.stride) * out.height;
-    const bool readable = inBytes == 0 || (in.data && inBytes > 0 && platform::isReadable(in.data, inBytes));
-    const bool writable = out.data && outBytes > 0 && platform::isWritable(out.data, outBytes);
-    return readable && writable && out.canHold(in);
+    if (!out.canHold(in)) return false;
+    return platform::isReadable(in.data, static_cast<std::size_t>(in.stride) * static_cast<std::size_t>(in.height)) &&
+           platform::isWritable(out.data, static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height));
 }
 
 bool aligned(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) % 16 == 0; }
@@ -123,7 +142,6 @@ void correlationWeights(double measured, double target, double& a, double& b) {
         b /= norm;
     }
 }
-
 
 }  // namespace V2Utils
 
@@ -173,7 +191,7 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
 
     vectorised = vectorised && region.width * 4 % 16 == 0;
     RegionStatistics measured;
-    if (!measureRegion(in, gray, region, planes, grayPlane, vectorised, measured)) {
+    if (!measureRegion(in, gray, region, planes, vectorised, measured)) {
         hostLog(LogLevel::Error, "file:%s, line:%d", kSourceName, kAllocationLine);
         passThrough(in, out);
         return 0;
@@ -182,8 +200,8 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
     const ColourTransfer transfer = prepareTransfer(measured, targets, static_cast<float>(strengthPercent) / 100.0f);
     cv::parallel_for_(cv::Range(0, region.height), [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
-            transferRow(in.row(region.y + y) + 4 * region.x, out.row(region.y + y) + 4 * region.x, planes, grayPlane, y,
-                        region.width, vectorised, transfer);
+            transferRow(in.row(region.y + y) + 4 * region.x, out.row(region.y + y) + 4 * region.x, planes,
+                        gray.ptr<uint8_t>(region.y + y) + region.x, y, region.width, vectorised, transfer);
         }
     });
     return 0;

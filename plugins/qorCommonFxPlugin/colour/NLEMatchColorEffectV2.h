@@ -41,6 +41,5 @@ private:
     int32_t strengthPercent = 100;
     // Working planes of the region's size, kept between frames while the size stays.
     labColour::LabPlanes planes;
-    labColour::PlaneBlock grayPlane{1};
     cv::Mat gray;
 };
