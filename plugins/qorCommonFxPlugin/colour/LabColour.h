@@ -3,13 +3,15 @@
 // colour-matching effects: the conversions between BGR bytes and lαβ, the planes that hold a frame
 // in lαβ, and the row split of the conversions.
 //
-// Every per-pixel formula is a template over the number type: `float` for one pixel, `Floats` for
-// four pixels at a time. Both instantiations perform the same IEEE operations in the same order, so
-// a pixel converts to the same bits whichever path handles it; the logarithm and exponential are
-// our own polynomial versions for that reason (a library call has no four-lane twin). The
+// Every per-pixel formula is a template over the number type: `float` for one pixel, `Floats` and
+// `WideFloats` for four and eight pixels at a time. All instantiations perform the same IEEE
+// operations in the same order, so a pixel converts to the same bits whichever path handles it;
+// the logarithm and exponential are our own polynomial versions for that reason (a library call
+// has no vector twin). The
 // per-pixel templates are always inlined, so that their eight-lane instantiations compile to AVX2
 // inside the AVX2 row loops.
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -42,9 +44,9 @@ constexpr int64_t kPixelsPerStripe = 230400;
 int stripeCount(int64_t pixels);
 
 // The factors 1/√3, 1/√6, 1/√2, computed in double precision and used as floats.
-inline const float kInvSqrt3 = static_cast<float>(1.0 / 1.7320508075688772);
-inline const float kInvSqrt6 = static_cast<float>(1.0 / 2.449489742783178);
-inline const float kInvSqrt2 = static_cast<float>(1.0 / 1.4142135623730951);
+inline const float kInvSqrt3 = static_cast<float>(1.0 / std::sqrt(3.0));
+inline const float kInvSqrt6 = static_cast<float>(1.0 / std::sqrt(6.0));
+inline const float kInvSqrt2 = static_cast<float>(1.0 / std::sqrt(2.0));
 
 // Copies the input's area of `in` to `out` unchanged; nothing to do when both are the same buffer
 // (an in-place call).

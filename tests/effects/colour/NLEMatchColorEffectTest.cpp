@@ -8,8 +8,10 @@
 
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffect.h"
+#include "effects/colour/ColourMatchTesting.h"
 #include "support/EffectChecks.h"
 
+using qortest::maxDifference;
 using qortest::PaddedFrame;
 using Targets = std::array<float, 6>;  // means of l, α, β, then their deviations
 
@@ -77,8 +79,7 @@ std::unique_ptr<NLEMatchColorEffect> matchEffect(const Targets& targets, int str
 
 Targets measured(const cv::Mat& picture) {
     Targets targets{};
-    EXPECT_TRUE(labColour::firstVersionTargets(
-        {picture.data, picture.cols, picture.rows, static_cast<int32_t>(picture.step)}, targets));
+    EXPECT_TRUE(labColour::firstVersionTargets(qortest::frameOf(picture), targets));
     return targets;
 }
 
@@ -93,14 +94,6 @@ cv::Mat testPicture(cv::Size size = {150, 100}) {
 }
 
 const Targets kSunset = {-0.35f, 0.12f, 0.06f, 0.25f, 0.08f, 0.05f};
-
-int maxDifference(const cv::Mat& a, const cv::Mat& b) {
-    cv::Mat difference;
-    cv::absdiff(a.reshape(1), b.reshape(1), difference);
-    double largest = 0;
-    cv::minMaxLoc(difference, nullptr, &largest);
-    return static_cast<int>(largest);
-}
 
 }  // namespace
 

@@ -8,8 +8,10 @@
 #include "plugins/qorCommonFxPlugin/HostSuites.h"
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
+#include "effects/colour/ColourMatchTesting.h"
 #include "support/EffectChecks.h"
 
+using qortest::maxDifference;
 using qortest::PaddedFrame;
 using Targets = std::array<float, 9>;
 
@@ -50,16 +52,6 @@ std::unique_ptr<NLEMatchColorEffectV2> matchEffect(const Targets& targets, int s
 
 // The chelsea picture at a width of a multiple of 4 (the four-pixel path), opaque.
 cv::Mat testPicture() { return qortest::samplePicture("chelsea.png")(cv::Rect(0, 0, 240, 160)).clone(); }
-
-tessel::Frame frameOf(const cv::Mat& m) { return {m.data, m.cols, m.rows, static_cast<int32_t>(m.step)}; }
-
-int maxDifference(const cv::Mat& a, const cv::Mat& b) {
-    cv::Mat difference;
-    cv::absdiff(a.reshape(1), b.reshape(1), difference);
-    double largest = 0;
-    cv::minMaxLoc(difference, nullptr, &largest);
-    return static_cast<int>(largest);
-}
 
 }  // namespace
 
@@ -142,7 +134,7 @@ TEST(MatchColourV2, KeepsEachPixelsLuminance) {
 TEST(MatchColourV2, OwnStatisticsLeaveTheFrameAlmostAsItWas) {
     const cv::Mat picture = testPicture();
     Targets own{};
-    ASSERT_TRUE(V2Utils::secondVersionTargets(frameOf(picture), own));
+    ASSERT_TRUE(V2Utils::secondVersionTargets(qortest::frameOf(picture), own));
     const cv::Mat out = qortest::rendered(*matchEffect(own), picture);
     EXPECT_LE(maxDifference(out, picture), 4);
     cv::Mat difference;
@@ -174,7 +166,7 @@ TEST(MatchColourV2, AlignedAndUnalignedPathsDifferOnlyInRounding) {
         const cv::Mat in = input.colRange(offset, offset + picture.cols), out = output.colRange(offset, offset + picture.cols);
         picture.copyTo(in);
         RecordedLog log;
-        ASSERT_EQ(qortest::render(*effect, frameOf(out), frameOf(in)), 0);
+        ASSERT_EQ(qortest::render(*effect, qortest::frameOf(out), qortest::frameOf(in)), 0);
         EXPECT_EQ(log.messages.size(), static_cast<std::size_t>(offset));
         if (offset) {
             EXPECT_EQ(log.messages[0].rfind("2 ptr not aligned:src[", 0), 0u) << log.messages[0];
