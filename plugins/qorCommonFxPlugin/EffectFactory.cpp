@@ -7,6 +7,8 @@
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffect.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEPixelRotateEffect.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERenderRegion.h"
@@ -51,8 +53,10 @@ const EffectClass* effectClassOf(int32_t algorithmType) {
         effectClass<NLETransform>(18),
         effectClass<NLERenderRegion>(19),
         effectClass<NLEMotion>(20),
+        effectClass<NLEMatchColorEffect>(87),
         effectClass<NLECompareView>(96),
         effectClass<NLEScopeEffect>(99),
+        effectClass<NLEMatchColorEffectV2>(107),
         effectClass<NLEToneMapToSelectColor>(108),
     };
     for (const EffectClass& effect : classes) {

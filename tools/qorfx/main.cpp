@@ -16,6 +16,7 @@
 #include "tools/qorfx/ModuleHost.h"
 #include "tools/qorfx/ParamText.h"
 #include "tools/qorfx/Pictures.h"
+#include "tools/qorfx/ReferenceTargets.h"
 #include "tools/qorfx/Renderer.h"
 
 namespace fs = std::filesystem;
@@ -133,6 +134,7 @@ struct ApplyOptions {
     std::string input;
     std::string output;
     std::string second;
+    std::string reference;
     std::vector<std::string> params;
     std::string size;
     int64_t time = 0;
@@ -189,6 +191,10 @@ int applyEffect(Session& session, const ApplyOptions& options) {
         return fail("--size \"" + options.size + "\" must be WIDTHxHEIGHT, for example 1080x1920");
     }
     std::string error;
+    if (!options.reference.empty() &&
+        !addReferenceTargets(entry->effect->guid, entry->effect->name, options.reference, request.values, error)) {
+        return fail(error);
+    }
     request.input = readPicture(options.input, error);
     if (request.input.empty()) return fail(error);
     if (!options.second.empty()) {
@@ -283,6 +289,8 @@ int main(int argc, char** argv) {
     applyCommand->add_option("OUTPUT", apply.output, "where to write the result (.png, .jpg, .tif, .webp)")->required();
     applyCommand->add_option("-p,--param", apply.params, "NAME=VALUE, repeatable; `qorfx describe` lists them");
     applyCommand->add_option("--second", apply.second, "second input (background, layer or matte), scaled to the input's size");
+    applyCommand->add_option("--reference", apply.reference,
+                             "colour matching: take the colours of this picture (MatchColor, MatchColorV2)");
     applyCommand->add_option("--size", apply.size, "output size WIDTHxHEIGHT (default: the input's)");
     applyCommand->add_option("--time", apply.time, "current time handed to the effect");
     applyCommand->add_option("--total", apply.totalTime, "total time handed to the effect");
