@@ -23,9 +23,13 @@ constexpr float kCentreCb = 109.38f, kCentreCr = 152.02f, kTheta = 2.53f;
 constexpr float kEllipseX = 1.60f, kEllipseY = 2.41f, kAxisA = 25.39f, kAxisB = 14.03f;
 constexpr float kInnerDistance = 0.6f;
 
-// The detector works at most this wide: the model needs no fine detail, and the reduction is the
-// light smoothing that keeps the mask free of single-pixel speckle.
+// The detector works at most this wide: the model needs no fine detail, and the reduction with the
+// blur after it is the light smoothing that keeps the mask free of single-pixel speckle.
 constexpr int kWorkWidth = 480;
+// Colours are weighed through a table of 64 levels per channel (the two low bits dropped), which
+// moves a colour's chroma by at most about 2 of the model's units.
+constexpr int kLevelBits = 6;
+constexpr int kLevels = 1 << kLevelBits;
 
 struct Chroma {
     float cb, cr;
@@ -58,11 +62,32 @@ Chroma lumaIndependentChroma(float y, Chroma c) {
             (c.cr - centre.cr) * kSpreadCr / spread.cr + reference.cr};
 }
 
+// The skin weight of every colour at the middle of its table cell, built on first use.
+const std::vector<uint8_t>& weightTable() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> weights(kLevels * kLevels * kLevels);
+        const auto level = [](int index) { return static_cast<uint8_t>((index << (8 - kLevelBits)) + 2); };
+        for (int b = 0; b < kLevels; ++b) {
+            for (int g = 0; g < kLevels; ++g) {
+                for (int r = 0; r < kLevels; ++r) {
+                    weights[(b * kLevels + g) * kLevels + r] = SkinDetector::skinWeight(level(b), level(g), level(r));
+                }
+            }
+        }
+        return weights;
+    }();
+    return table;
+}
+
 void weighRows(const cv::Mat& source, cv::Mat& weights, const cv::Range& rows) {
+    const uint8_t* table = weightTable().data();
+    constexpr int shift = 8 - kLevelBits;
     for (int y = rows.start; y < rows.end; ++y) {
         const uint8_t* pixel = source.ptr<uint8_t>(y);
         uint8_t* weight = weights.ptr<uint8_t>(y);
-        for (int x = 0; x < source.cols; ++x, pixel += 4) weight[x] = SkinDetector::skinWeight(pixel[0], pixel[1], pixel[2]);
+        for (int x = 0; x < source.cols; ++x, pixel += 4) {
+            weight[x] = table[((pixel[0] >> shift) * kLevels + (pixel[1] >> shift)) * kLevels + (pixel[2] >> shift)];
+        }
     }
 }
 
@@ -88,14 +113,14 @@ void SkinDetector::detect(const cv::Mat& source, cv::Mat& mask) const {
     cv::Mat work = source;
     if (source.cols > kWorkWidth) {
         const int height = std::max(1, static_cast<int>(std::lround(double(source.rows) * kWorkWidth / source.cols)));
-        cv::resize(source, work, cv::Size(kWorkWidth, height), 0, 0, cv::INTER_AREA);
+        cv::resize(source, work, cv::Size(kWorkWidth, height), 0, 0, cv::INTER_LINEAR);
     }
     cv::Mat weights(work.size(), CV_8UC1);
     cv::parallel_for_(cv::Range(0, work.rows), [&](const cv::Range& rows) { weighRows(work, weights, rows); });
     cv::GaussianBlur(weights, weights, cv::Size(5, 5), 0);
-    cv::Mat grey;
-    cv::merge(std::vector<cv::Mat>(4, weights), grey);
-    cv::resize(grey, mask, mask.size(), 0, 0, cv::INTER_LINEAR);
+    cv::Mat scaled;
+    cv::resize(weights, scaled, mask.size(), 0, 0, cv::INTER_LINEAR);
+    cv::merge(std::vector<cv::Mat>(4, scaled), mask);
 }
 
 }  // namespace qorai

@@ -18,8 +18,8 @@ constexpr uint32_t kDetectionsPerTimingReport = 1500;
 constexpr double kSlowDetectionMs = 40.0;
 constexpr int kBlendChunkPixels = 256;
 
-// x / 255 for x in 0..65025, exactly, in a form the compiler vectorises.
-inline uint32_t divideBy255(uint32_t x) { return (x * 0x8081u) >> 23; }
+// x / 255 for x in 0..65025, exactly, in 16-bit arithmetic the compiler vectorises.
+inline uint8_t divideBy255(uint16_t x) { return static_cast<uint8_t>(static_cast<uint16_t>(x + 1 + (x >> 8)) >> 8); }
 
 // The interpolation lerp(s, d, w) of every byte of `pixels` pixels, with the weight w of each pixel
 // looked up from its mask alpha: (s * w + d * (255 - w)) / 255, truncated. A weight of 0 keeps d.
@@ -30,12 +30,18 @@ void blendPixelsTowardsInput(const uint8_t* input, const uint8_t* mask, uint8_t*
         const int count = std::min(kBlendChunkPixels, pixels - start);
         const int bytes = count * Frame::kChannels;
         const uint8_t* m = mask + start * Frame::kChannels;
-        for (int x = 0; x < count; ++x) std::memset(weights + x * Frame::kChannels, weightOfAlpha[m[x * 4 + 3]], 4);
+        uint32_t anyWeight = 0;
+        for (int x = 0; x < count; ++x) {
+            const uint32_t repeated = weightOfAlpha[m[x * 4 + 3]] * 0x01010101u;
+            std::memcpy(weights + x * Frame::kChannels, &repeated, 4);
+            anyWeight |= repeated;
+        }
+        if (anyWeight == 0) continue;  // no skin here: most of a frame, usually
         const uint8_t* s = input + start * Frame::kChannels;
         uint8_t* d = output + start * Frame::kChannels;
         for (int k = 0; k < bytes; ++k) {
-            const uint32_t w = weights[k];
-            d[k] = static_cast<uint8_t>(divideBy255(s[k] * w + d[k] * (255u - w)));
+            const uint16_t w = weights[k];
+            d[k] = divideBy255(static_cast<uint16_t>(s[k] * w + d[k] * (255 - w)));
         }
     }
 }
