@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "compositing/BlendTables.h"
 #include "framework/Stripes.h"
 #include "plugins/qorCommonFxPlugin/BuiltinEffectTypes.h"
 #include "plugins/qorCommonFxPlugin/HostSuites.h"
@@ -16,32 +15,24 @@ namespace {
 
 constexpr uint32_t kDetectionsPerTimingReport = 1500;
 constexpr double kSlowDetectionMs = 40.0;
-constexpr int kBlendChunkPixels = 256;
 
 // x / 255 for x in 0..65025, exactly, in 16-bit arithmetic the compiler vectorises.
-inline uint8_t divideBy255(uint16_t x) { return static_cast<uint8_t>(static_cast<uint16_t>(x + 1 + (x >> 8)) >> 8); }
+inline uint16_t divideBy255(uint16_t x) { return static_cast<uint16_t>(x + 1 + (x >> 8)) >> 8; }
 
-// The interpolation lerp(s, d, w) of every byte of `pixels` pixels, with the weight w of each pixel
-// looked up from its mask alpha: (s * w + d * (255 - w)) / 255, truncated. A weight of 0 keeps d.
-void blendPixelsTowardsInput(const uint8_t* input, const uint8_t* mask, uint8_t* output, int pixels,
-                             const uint8_t* weightOfAlpha) {
-    uint8_t weights[kBlendChunkPixels * Frame::kChannels];
-    for (int start = 0; start < pixels; start += kBlendChunkPixels) {
-        const int count = std::min(kBlendChunkPixels, pixels - start);
-        const int bytes = count * Frame::kChannels;
-        const uint8_t* m = mask + start * Frame::kChannels;
-        uint32_t anyWeight = 0;
-        for (int x = 0; x < count; ++x) {
-            const uint32_t repeated = weightOfAlpha[m[x * 4 + 3]] * 0x01010101u;
-            std::memcpy(weights + x * Frame::kChannels, &repeated, 4);
-            anyWeight |= repeated;
-        }
-        if (anyWeight == 0) continue;  // no skin here: most of a frame, usually
-        const uint8_t* s = input + start * Frame::kChannels;
-        uint8_t* d = output + start * Frame::kChannels;
-        for (int k = 0; k < bytes; ++k) {
-            const uint16_t w = weights[k];
-            d[k] = divideBy255(static_cast<uint16_t>(s[k] * w + d[k] * (255 - w)));
+// a * b / 255 rounded to nearest, as the multiply table holds it (a * b / 255 never ends in .5).
+inline uint16_t multiplyBytes(uint16_t a, uint16_t b) {
+    const uint16_t t = static_cast<uint16_t>(a * b + 128);
+    return static_cast<uint16_t>(t + (t >> 8)) >> 8;
+}
+
+// lerp(s, d, w) of every byte of `pixels` pixels, w = mul(level, mask alpha) per pixel:
+// (s * w + d * (255 - w)) / 255, truncated. A weight of 0 keeps d.
+void blendPixelsTowardsInput(const uint8_t* input, const uint8_t* mask, uint8_t* output, int pixels, uint16_t level) {
+    for (int x = 0; x < pixels; ++x) {
+        const uint16_t w = multiplyBytes(level, mask[x * 4 + 3]);
+        for (int c = 0; c < Frame::kChannels; ++c) {
+            const int k = x * Frame::kChannels + c;
+            output[k] = static_cast<uint8_t>(divideBy255(static_cast<uint16_t>(input[k] * w + output[k] * (255 - w))));
         }
     }
 }
@@ -81,8 +72,7 @@ void reportDetectionTime(uint32_t detection, int32_t width, int32_t height, doub
 void protectSkin(const Frame& input, const cv::Mat& mask, const Frame& output, int32_t level) {
     if (!input.isValid() || !output.isValid() || !output.covers(input)) return;
     if (mask.type() != CV_8UC4 || mask.cols < input.width || mask.rows < input.height) return;
-    const imageC::BlendTables* tables = imageC::getBlendTables();
-    const uint8_t* weightOfAlpha = tables->table(imageC::BlendTables::Multiply) + std::clamp(level, 0, 255) * 256;
+    const auto clampedLevel = static_cast<uint16_t>(std::clamp(level, 0, 255));
     const int width = input.width;
     parallelRange(input.width * input.height, -1, [&](const cv::Range& pixels) {
         for (int i = pixels.start; i < pixels.end;) {
@@ -90,7 +80,7 @@ void protectSkin(const Frame& input, const cv::Mat& mask, const Frame& output, i
             const int count = std::min(pixels.end - i, width - column);
             const int offset = column * Frame::kChannels;
             blendPixelsTowardsInput(input.row(row) + offset, mask.ptr(row) + offset, output.row(row) + offset, count,
-                                    weightOfAlpha);
+                                    clampedLevel);
             i += count;
         }
     });
