@@ -157,15 +157,6 @@ TEST_F(AiTransform, WithoutAReadyResultRunsTheAiFilterOnTheHostsSourceFrame) {
     EXPECT_EQ(cv::countNonZero(mask.mat().reshape(1).colRange(0, 100)), 25 * 4 * 20) << "the fake's left-half mask";
 }
 
-TEST_F(AiTransform, NeedsACacheWithARenderContext) {
-    PaddedFrame mask(8, 8);
-    AiEffectCache detached(kSkinGuid, nullptr, nullptr);
-    EXPECT_EQ(NLEEffectFilterTransformChannelsCache(nullptr, mask.data(), 8, 8, mask.stride(), nullptr, 0, 0, 0,
-                                                    nullptr, 0, 0, 0, 4, 4, 4), 1);
-    EXPECT_EQ(NLEEffectFilterTransformChannelsCache(&detached, mask.data(), 8, 8, mask.stride(), nullptr, 0, 0, 0,
-                                                    nullptr, 0, 0, 0, 4, 4, 4), 1);
-}
-
 TEST(AiBringUp, LoadsTheAiModuleFromTheHostsFolderAndFallsBackWithoutIt) {
     struct Case {
         const char* variant;
