@@ -36,13 +36,16 @@ struct Chroma {
 };
 
 // Centre of the skin cluster's chroma at luma y (the model's C-bar(Y)), outside [kLumaLow, kLumaHigh].
+// Towards either end of the luma range it moves towards neutral chroma (Cb 118, Cr 144 at the
+// dark end; Cb 118, Cr 132 at the bright end), as skin loses saturation in shadows and highlights;
+// with the bright-end Cr rising instead, lit foreheads and cheeks fall out of the ellipse.
 Chroma clusterCentre(float y) {
     if (y < kLumaLow) {
         const float t = (kLumaLow - y) / (kLumaLow - kLumaMin);
         return {108.0f + t * (118.0f - 108.0f), 154.0f - t * (154.0f - 144.0f)};
     }
     const float t = (y - kLumaHigh) / (kLumaMax - kLumaHigh);
-    return {108.0f + t * (118.0f - 108.0f), 154.0f + t * (154.0f - 132.0f)};
+    return {108.0f + t * (118.0f - 108.0f), 154.0f - t * (154.0f - 132.0f)};
 }
 
 // Width of the skin cluster at luma y (the model's W(Y)), outside [kLumaLow, kLumaHigh].
