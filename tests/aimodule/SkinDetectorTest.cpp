@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstdarg>
 #include <string>
 #include <vector>
 
+#include "platform/DynamicLibrary.h"
 #include "plugins/qorAiFilterPlugin/SkinDetector.h"
 #include "support/TestSupport.h"
 
@@ -23,22 +22,6 @@ cv::Mat maskOf(const cv::Mat& picture) {
 }
 
 double meanWeight(const cv::Mat& mask, const cv::Rect& region) { return cv::mean(mask(region))[3]; }
-
-// The AI module loaded as the effect module loads it.
-class AiModuleLibrary {
-public:
-    AiModuleLibrary() : handle_(dlopen(QOR_AI_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~AiModuleLibrary() {
-        if (handle_) dlclose(handle_);
-    }
-    template <typename Fn>
-    Fn entry(const char* name) const {
-        return reinterpret_cast<Fn>(dlsym(handle_, name));
-    }
-
-private:
-    void* handle_;
-};
 
 using CreateFn = void* (*)(const char*, int32_t);
 using DeleteFn = void (*)(void**);
@@ -83,11 +66,12 @@ TEST(SkinDetector, WritesFourEqualChannelsAtAnyMaskSizeWhateverTheAlpha) {
 }
 
 TEST(AiModuleEntryPoints, DetectOnFramesOfAnySizeAndRefuseBadOnes) {
-    AiModuleLibrary library;
-    const auto create = library.entry<CreateFn>("CreateNLEAIEffectFilterFromGUID");
-    const auto remove = library.entry<DeleteFn>("DeleteNLEAIEffectFilter");
-    const auto transform = library.entry<TransformFn>("NLEEffectFilterTransform");
-    library.entry<void (*)(LogFn)>("SetNLEAIEffectFilterLogCallback")(recordLog);
+    platform::DynamicLibrary library;
+    ASSERT_TRUE(library.open(QOR_AI_MODULE_PATH)) << library.error();
+    const auto create = reinterpret_cast<CreateFn>(library.symbol("CreateNLEAIEffectFilterFromGUID"));
+    const auto remove = reinterpret_cast<DeleteFn>(library.symbol("DeleteNLEAIEffectFilter"));
+    const auto transform = reinterpret_cast<TransformFn>(library.symbol("NLEEffectFilterTransform"));
+    reinterpret_cast<void (*)(LogFn)>(library.symbol("SetNLEAIEffectFilterLogCallback"))(recordLog);
     ASSERT_TRUE(create && remove && transform);
 
     EXPECT_EQ(create("5C720A04-AC9C-4DF3-811D-EDB3C1B0D14A", 0), nullptr);
@@ -118,5 +102,5 @@ TEST(AiModuleEntryPoints, DetectOnFramesOfAnySizeAndRefuseBadOnes) {
     remove(&detector);
     EXPECT_EQ(detector, nullptr);
     remove(&detector);
-    EXPECT_EQ(library.entry<int32_t (*)()>("InitGlint")(), 2) << "entry points it does not implement say so";
+    EXPECT_EQ(reinterpret_cast<int32_t (*)()>(library.symbol("InitGlint"))(), 2) << "unimplemented entry points say so";
 }
