@@ -7,6 +7,7 @@
 #include "framework/ConfDescription.h"
 #include "framework/DescriptionJson.h"
 #include "framework/DescriptionParams.h"
+#include "plugins/qorCommonFxPlugin/AiBridge.h"
 #include "plugins/qorCommonFxPlugin/BuiltinEffectTypes.h"
 #include "plugins/qorCommonFxPlugin/HostSuites.h"
 
@@ -34,7 +35,11 @@ bool needsSkinDetection(const nlohmann::json& root) {
 }  // namespace
 
 EffectRegistry* EffectRegistry::instance() {
-    std::call_once(registryOnce(), [] { registrySlot() = std::make_unique<EffectRegistry>(); });
+    std::call_once(registryOnce(), [] {
+        auto registry = std::make_unique<EffectRegistry>();
+        bringUpAiBridge();
+        registrySlot() = std::move(registry);
+    });
     return registrySlot().get();
 }
 

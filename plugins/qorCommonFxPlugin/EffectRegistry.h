@@ -21,8 +21,8 @@ namespace tessel::qorCommonFxPlugin {
 
 class EffectRegistry {
 public:
-    // The process-wide registry, created on the first call; null once shutdown() has run (it is
-    // never rebuilt in the same process).
+    // The process-wide registry, created on the first call together with the AI bridge; null once
+    // shutdown() has run (it is never rebuilt in the same process).
     static EffectRegistry* instance();
     // Destroys the process-wide registry. Descriptions held by live effects survive until released.
     static void shutdown();

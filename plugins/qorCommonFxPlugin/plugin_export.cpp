@@ -49,8 +49,7 @@ std::string effectDirectory() {
     return std::string(root) + kEffectFolder;
 }
 
-void discoverEffects(EffectRegistry& registry) {
-    const std::string folder = effectDirectory();
+void discoverEffects(EffectRegistry& registry, const std::string& folder) {
     if (folder.empty()) return;
     walkEffectDescriptions(folder.c_str(), [&registry](_EffectFileType kind, std::string file, std::string dir) {
         registry.onDescriptionFound(kind, std::move(file), std::move(dir));
@@ -77,8 +76,10 @@ QOR_EXPORT int32_t StartupQOR(QORHostInterface* host, QORPluginInfo* info) {
     try {
         acquireSuites(host);
         setParamDiagnosticSink(logParamDiagnostic);
+        // The effect root is asked for before the registry's creation asks for the AI folder.
+        const std::string folder = effectDirectory();
         EffectRegistry* registry = EffectRegistry::instance();
-        if (registry) discoverEffects(*registry);
+        if (registry) discoverEffects(*registry, folder);
         fillPluginInfo(info, registry ? registry->count() : 0);
     } catch (const std::exception& error) {
         hostLog(LogLevel::Error, "CommonFx start-up failed: %s", error.what());

@@ -5,9 +5,10 @@
 
 namespace qortest {
 
-LoadedModule::LoadedModule(const std::string& effectRoot) {
+LoadedModule::LoadedModule(const std::string& effectRoot, const std::string& aiModule) {
     const std::string copy = copyFolder_.path() + "/qorCommonFxPlugin.qor";
     std::filesystem::copy_file(QOR_MODULE_PATH, copy);
+    if (!aiModule.empty()) std::filesystem::copy_file(aiModule, aiModulePath());
     host_ = std::make_unique<qorfx::ModuleHost>(qorfx::HostPaths{effectRoot, copyFolder_.path()});
     host_->util().echoLevel = 100;
     std::string error;

@@ -12,14 +12,17 @@ namespace qortest {
 
 class LoadedModule {
 public:
-    // `effectRoot` is what the host answers for the effect root (kind 1).
-    explicit LoadedModule(const std::string& effectRoot);
+    // `effectRoot` is what the host answers for the effect root (kind 1). The AI folder (kind 2) is
+    // the folder of the module's copy, which holds a copy of `aiModule` when one is given.
+    explicit LoadedModule(const std::string& effectRoot, const std::string& aiModule = "");
 
     qorfx::ModuleHost& host() { return *host_; }
     const qorfx::ModuleEntryPoints& entry() { return host_->entryPoints(); }
     qorfx::HostRegistrar& registrar() { return host_->registrar(); }
     // Start-up followed by registration of every effect.
     int32_t startAndRegister();
+    // The copied AI module, as the loaded module sees it.
+    std::string aiModulePath() const { return copyFolder_.path() + "/qorAiFilterPlugin.qor"; }
 
 private:
     TempFolder copyFolder_;

@@ -112,3 +112,53 @@ TEST(QorfxApply, SecondInputIsFittedToTheInputAndOutputsTakeTheirOwnSize) {
     EXPECT_EQ(blank.exitCode, 0);
     EXPECT_TRUE(contains(blank.output, "fully transparent black")) << blank.output;
 }
+
+TEST(QorfxDetectSkin, WritesAGreyMaskWhiteOnTheFace) {
+    qortest::TempFolder temp;
+    const std::string mask = temp.path() + "/mask.png";
+    const CommandResult run = qorfx("detect-skin " + example("astronaut.png") + " " + mask);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const cv::Mat picture = cv::imread(mask, cv::IMREAD_GRAYSCALE);
+    ASSERT_EQ(picture.size(), cv::Size(512, 512));
+    EXPECT_GT(cv::mean(picture(cv::Rect(195, 105, 50, 50)))[0], 200);
+    EXPECT_LT(cv::mean(picture(cv::Rect(50, 330, 70, 70)))[0], 40);
+
+    const CommandResult missing = qorfx("--ai-dir " + temp.path() + " detect-skin " + example("astronaut.png") + " " +
+                                        temp.path() + "/none.png");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(contains(missing.output, "--ai-dir")) << missing.output;
+    EXPECT_FALSE(std::filesystem::exists(temp.path() + "/none.png"));
+}
+
+TEST(QorfxApply, AnUnreadableAiResultIsAUsageError) {
+    qortest::TempFolder temp;
+    const CommandResult run = qorfx("apply Sharpen " + example("chelsea.png") + " " + temp.path() +
+                                    "/out.png --ai-result " + temp.path() + "/no-mask.png");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.output, "no-mask.png")) << run.output;
+}
+
+// Colour matching towards a cold blue keeps the face's colours only with "skinProtect" 100, and a
+// host mask of white everywhere gives back the input.
+TEST(QorfxApply, SkinProtectionKeepsTheFaceOutOfColourMatching) {
+    qortest::TempFolder temp;
+    const std::string input = example("astronaut.png");
+    const std::string blue = " -p mean_b=200 -p mean_g=120 -p mean_r=40";
+    for (const char* effect : {"MatchColor", "MatchColorV2"}) {
+        const std::string plain = temp.path() + "/plain.png", kept = temp.path() + "/kept.png";
+        const CommandResult first = qorfx(std::string("apply ") + effect + " " + input + " " + plain + blue);
+        if (contains(first.output, "cannot be created")) GTEST_SKIP() << effect << " has no effect class in this build";
+        ASSERT_EQ(first.exitCode, 0) << first.output;
+        ASSERT_EQ(qorfx(std::string("apply ") + effect + " " + input + " " + kept + blue + " -p skinProtect=100").exitCode, 0);
+        const cv::Rect face(195, 105, 50, 50);
+        const cv::Mat original = cv::imread(input)(face);
+        EXPECT_LT(cv::norm(cv::imread(kept)(face), original, cv::NORM_L1) * 3,
+                  cv::norm(cv::imread(plain)(face), original, cv::NORM_L1)) << effect;
+
+        const std::string white = temp.path() + "/white.png", restored = temp.path() + "/restored.png";
+        cv::imwrite(white, cv::Mat(8, 8, CV_8UC1, cv::Scalar(255)));
+        ASSERT_EQ(qorfx(std::string("apply ") + effect + " " + input + " " + restored + blue +
+                        " -p skinProtect=100 --ai-result " + white).exitCode, 0);
+        EXPECT_EQ(cv::norm(cv::imread(restored), cv::imread(input), cv::NORM_INF), 0) << effect;
+    }
+}

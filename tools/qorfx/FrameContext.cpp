@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <opencv2/imgproc.hpp>
+
 namespace qorfx {
 
 namespace {
@@ -34,6 +36,19 @@ int32_t FrameContext::GetParamValue(const char* name, int64_t time, QORParamValu
     case 9: payload.pointer = static_cast<uint64_t>(stored.number); return 0;
     default: return 1;
     }
+}
+
+QORImageBuffer* FrameContext::GetAiResult(int32_t index, const char*) { return index == 0 ? aiResult : nullptr; }
+
+void FrameContext::GetSourceFrame(std::shared_ptr<QORImageBuffer>* frame, int32_t index, int32_t width,
+                                  int32_t height) {
+    QORImageBuffer* source = GetInput(index);
+    if (!frame || !source || !source->GetData() || width <= 0 || height <= 0) return;
+    const cv::Mat input(source->GetHeight(), source->GetWidth(), CV_8UC4, source->GetData(),
+                        static_cast<std::size_t>(source->GetStride()));
+    cv::Mat scaled;
+    cv::resize(input, scaled, cv::Size(width, height), 0, 0, cv::INTER_LINEAR);
+    *frame = std::make_shared<MatImageBuffer>(scaled);
 }
 
 }  // namespace qorfx

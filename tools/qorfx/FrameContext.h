@@ -44,6 +44,7 @@ public:
     int32_t totalTime = 0;
     std::vector<QORImageBuffer*> inputs;  // 0 main input, 1 second input; entries may be null
     QORImageBuffer* output = nullptr;
+    QORImageBuffer* aiResult = nullptr;  // a one-channel mask served for every AI GUID, or null
     std::map<std::string, HostValue> values;
     // Every parameter the module asked for, with the kind and time it asked with.
     struct Query {
@@ -59,6 +60,9 @@ public:
     QORImageBuffer* GetInput(int32_t index) override;
     QORImageBuffer* GetOutput() override { return output; }
     int32_t GetParamValue(const char* name, int64_t time, QORParamValue* value) override;
+    QORImageBuffer* GetAiResult(int32_t index, const char* guid) override;
+    // The main input scaled to width x height (bilinear); left empty without a main input.
+    void GetSourceFrame(std::shared_ptr<QORImageBuffer>* frame, int32_t index, int32_t width, int32_t height) override;
 };
 
 }  // namespace qorfx

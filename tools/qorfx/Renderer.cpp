@@ -20,6 +20,7 @@ RenderResult renderPicture(ModuleHost& host, const CatalogEntry& entry, const Re
         else cv::resize(request.second, secondPicture, request.input.size(), 0, 0, cv::INTER_AREA);
     }
     MatImageBuffer second(secondPicture);
+    MatImageBuffer aiResult(request.aiResult);
 
     FrameContext context;
     context.currentTime = request.time;
@@ -27,6 +28,7 @@ RenderResult renderPicture(ModuleHost& host, const CatalogEntry& entry, const Re
     context.inputs.push_back(&input);
     if (!secondPicture.empty()) context.inputs.push_back(&second);
     context.output = &output;
+    if (!request.aiResult.empty()) context.aiResult = &aiResult;
     for (const auto& param : entry.effect->params) context.values[param.name] = defaultValue(param);
     for (const auto& [name, value] : request.values) context.values[name] = value;
 

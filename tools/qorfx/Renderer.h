@@ -17,6 +17,7 @@ struct RenderRequest {
     cv::Mat input;                             // CV_8UC4
     cv::Mat second;                            // CV_8UC4 or empty; scaled to the input's size
     cv::Size outputSize;                       // empty: the input's size
+    cv::Mat aiResult;                          // CV_8UC1 mask the host holds for the AI effects, or empty
     std::map<std::string, HostValue> values;   // on top of the announced defaults
     int64_t time = 0;
     int32_t totalTime = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "tools/qorfx/EffectCatalog.h"
 #include "tools/qorfx/ModuleHost.h"
@@ -18,6 +19,7 @@
 #include "tools/qorfx/Pictures.h"
 #include "tools/qorfx/ReferenceTargets.h"
 #include "tools/qorfx/Renderer.h"
+#include "tools/qorfx/SkinMask.h"
 
 namespace fs = std::filesystem;
 using namespace qorfx;
@@ -137,6 +139,7 @@ struct ApplyOptions {
     std::string reference;
     std::vector<std::string> params;
     std::string size;
+    std::string aiResult;
     int64_t time = 0;
     int32_t totalTime = 0;
 };
@@ -201,6 +204,10 @@ int applyEffect(Session& session, const ApplyOptions& options) {
         request.second = readPicture(options.second, error);
         if (request.second.empty()) return fail(error);
     }
+    if (!options.aiResult.empty()) {
+        request.aiResult = readMask(options.aiResult, error);
+        if (request.aiResult.empty()) return fail(error);
+    }
     request.time = options.time;
     request.totalTime = options.totalTime;
 
@@ -259,6 +266,21 @@ int renderGallery(Session& session, const std::string& input, const std::string&
     return failed == 0 ? kExitOk : kExitRenderFailed;
 }
 
+// Writes the skin mask of `input` as a grey picture: white where the skin detector finds skin.
+int writeSkinMask(const Options& options, const std::string& input, const std::string& output) {
+    if (!canWritePicture(output)) return fail("cannot write " + output + ": use a .png, .jpg, .tif, .webp or .bmp file name");
+    std::string error;
+    const cv::Mat picture = readPicture(input, error);
+    if (picture.empty()) return fail(error);
+    const cv::Mat mask = detectSkinMask(options.aiFolder, picture, error);
+    if (mask.empty()) return fail(error);
+    cv::Mat grey;
+    cv::cvtColor(mask, grey, cv::COLOR_GRAY2BGRA);
+    if (!writePicture(output, grey, error)) return fail(error);
+    std::cout << "wrote " << output << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,6 +316,12 @@ int main(int argc, char** argv) {
     applyCommand->add_option("--size", apply.size, "output size WIDTHxHEIGHT (default: the input's)");
     applyCommand->add_option("--time", apply.time, "current time handed to the effect");
     applyCommand->add_option("--total", apply.totalTime, "total time handed to the effect");
+    applyCommand->add_option("--ai-result", apply.aiResult, "a skin mask (white is skin) the host hands the AI effects");
+
+    std::string skinInput, skinOutput;
+    auto* detectSkin = app.add_subcommand("detect-skin", "write the skin mask the AI module finds (white is skin)");
+    detectSkin->add_option("INPUT", skinInput, "the picture to look at")->required();
+    detectSkin->add_option("MASK", skinOutput, "where to write the mask (.png, .jpg, .tif, .webp)")->required();
 
     std::string galleryInput, gallerySecond, galleryFolder;
     auto* gallery = app.add_subcommand("gallery", "render a picture through every effect with its defaults");
@@ -302,6 +330,7 @@ int main(int argc, char** argv) {
     gallery->add_option("--second", gallerySecond, "second input for the effects that use one");
 
     CLI11_PARSE(app, argc, argv);
+    if (app.got_subcommand(detectSkin)) return writeSkinMask(options, skinInput, skinOutput);
 
     Session session(options);
     if (!session.open()) return fail(session.error());
