@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "tools/qorfx/ParamText.h"
 
@@ -20,6 +21,13 @@ int frei0rTypeOf(ParamWidget widget) {
     case ParamWidget::ListMask: return F0R_PARAM_STRING;
     default: return F0R_PARAM_DOUBLE;
     }
+}
+
+// Six significant digits: announced floats such as 0.69999999 read as the 0.7 they stand for.
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 double unitInterval(double number) { return std::isfinite(number) ? std::clamp(number, 0.0, 1.0) : 0.0; }
@@ -46,7 +54,8 @@ Frei0rParam::Frei0rParam(const qorfx::ParamAnnouncement& announced)
     case F0R_PARAM_COLOR: explanation_ = name_ + " colour, default " + qorfx::defaultText(announced); break;
     case F0R_PARAM_STRING: explanation_ = name_ + " text, default " + qorfx::defaultText(announced); break;
     default:
-        explanation_ = name_ + " " + qorfx::rangeText(announced) + ", default " + qorfx::defaultText(announced);
+        explanation_ = name_ + " " + number(minimum_) + ".." + number(maximum_) + ", default " +
+                       number(announced.defaultValue());
         break;
     }
     if (announced.visibility() == 1) explanation_ += " (an editor sets it itself)";

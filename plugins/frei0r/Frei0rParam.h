@@ -9,6 +9,7 @@
 #include <string>
 
 #include "plugins/frei0r/Frei0rApi.h"
+#include "plugins/frei0r/ModuleSession.h"
 
 #include "tools/qorfx/FrameContext.h"
 #include "tools/qorfx/HostRegistrar.h"
@@ -22,7 +23,7 @@ struct Frei0rValue {
     std::string text;
 };
 
-class Frei0rParam {
+class QOR_FREI0R_API Frei0rParam {
 public:
     explicit Frei0rParam(const qorfx::ParamAnnouncement& announced);
 
