@@ -8,77 +8,52 @@
 
 namespace qortest {
 
-namespace {
-
 using qorfx::ParamWidget;
-using qorfrei0r::Frei0rParam;
-using qorfrei0r::Frei0rValue;
 
-qorfx::ParamAnnouncement announced(ParamWidget widget, std::vector<double> numbers, std::string text = {}) {
-    qorfx::ParamAnnouncement param{widget, -1, 0, "p", "p", std::move(numbers), !text.empty(), text, 2, 0};
-    return param;
-}
-
-double hostNumber(const Frei0rParam& param, double frei0r) {
-    Frei0rValue value;
-    param.read(&frei0r, value);
-    return param.toHost(value).number;
-}
-
-}  // namespace
-
-TEST(Frei0rParam, DefaultsSurviveTheWayToFrei0rAndBack) {
+TEST(Frei0rParam, MapsFrei0rValuesOntoTheAnnouncedRangeAndDefault) {
     struct Case {
         ParamWidget widget;
-        std::vector<double> numbers;  // as announced: colour (default, min, max), others (min, max, default)
-        int frei0rType;
-        double hostDefault;
+        std::vector<double> announced;  // colour (default, min, max), the others (min, max, default)
+        int type;
+        double given;  // frei0r value; NaN: leave the default
+        double host;
     };
+    const double keep = std::nan("");
     const Case cases[] = {
-        {ParamWidget::Float, {-100, 100, 50}, F0R_PARAM_DOUBLE, 50},
-        {ParamWidget::Int, {-360, 360, 90}, F0R_PARAM_DOUBLE, 90},
-        {ParamWidget::Mult100, {0, 1, 0.7f}, F0R_PARAM_DOUBLE, 0.7f},
-        {ParamWidget::CheckBox, {0, 1, 1}, F0R_PARAM_BOOL, 1},
-        {ParamWidget::Color, {0x336699, 0, 0xFFFFFF}, F0R_PARAM_COLOR, 0x336699},
-        {ParamWidget::Double, {0, 0, 0}, F0R_PARAM_DOUBLE, 0},
+        {ParamWidget::Float, {-100, 100, 50}, F0R_PARAM_DOUBLE, keep, 50},
+        {ParamWidget::Float, {-100, 100, 50}, F0R_PARAM_DOUBLE, 0.25, -50},
+        {ParamWidget::Float, {-100, 100, 50}, F0R_PARAM_DOUBLE, 4.0, 100},    // held to the range
+        {ParamWidget::Float, {-100, 100, 50}, F0R_PARAM_DOUBLE, -1.0, -100},
+        {ParamWidget::Int, {-360, 360, 90}, F0R_PARAM_DOUBLE, keep, 90},
+        {ParamWidget::Mult100, {0, 1, 0.7f}, F0R_PARAM_DOUBLE, keep, 0.7f},
+        {ParamWidget::Double, {0, 0, 0}, F0R_PARAM_DOUBLE, 0.6, 0},           // a fixed value stays fixed
+        {ParamWidget::CheckBox, {0, 1, 1}, F0R_PARAM_BOOL, keep, 1},
+        {ParamWidget::CheckBox, {0, 1, 1}, F0R_PARAM_BOOL, 0.4, 0},
+        {ParamWidget::Color, {0x336699, 0, 0xFFFFFF}, F0R_PARAM_COLOR, keep, 0x336699},
     };
     for (const Case& c : cases) {
-        const Frei0rParam param(announced(c.widget, c.numbers));
-        EXPECT_EQ(param.type(), c.frei0rType);
-        EXPECT_NEAR(param.toHost(param.defaultValue()).number, c.hostDefault, 1e-6) << param.explanation();
+        const qorfrei0r::Frei0rParam param({c.widget, -1, 0, "p", "p", c.announced, false, {}, 2, 0});
+        qorfrei0r::Frei0rValue value = param.defaultValue();
+        if (!std::isnan(c.given)) param.read(&c.given, value);
+        EXPECT_EQ(param.type(), c.type);
+        EXPECT_NEAR(param.toHost(value).number, c.host, 1e-6) << param.explanation() << " given " << c.given;
     }
 }
 
-TEST(Frei0rParam, TheUnitRangeCoversTheAnnouncedRangeAndNothingBeyond) {
-    const Frei0rParam amount(announced(ParamWidget::Float, {-100, 100, 50}));
-    EXPECT_EQ(hostNumber(amount, 0.0), -100);
-    EXPECT_EQ(hostNumber(amount, 1.0), 100);
-    EXPECT_EQ(hostNumber(amount, 0.25), -50);
-    EXPECT_EQ(hostNumber(amount, 4.0), 100);
-    EXPECT_EQ(hostNumber(amount, -1.0), -100);
-    EXPECT_EQ(hostNumber(amount, std::nan("")), -100);
-    EXPECT_EQ(amount.explanation(), "p -100..100, default 50");
-
-    const Frei0rParam toggle(announced(ParamWidget::CheckBox, {0, 1, 0}));
-    EXPECT_EQ(hostNumber(toggle, 0.4), 0);
-    EXPECT_EQ(hostNumber(toggle, 1.0), 1);
-}
-
-TEST(Frei0rParam, ColoursAndTextsKeepTheirValues) {
-    const Frei0rParam colour(announced(ParamWidget::Color, {0, 0, 0xFFFFFF}));
-    Frei0rValue value;
+TEST(Frei0rParam, ColoursPackAndTextsPassUnchanged) {
+    const qorfrei0r::Frei0rParam colour({ParamWidget::Color, -1, 0, "c", "c", {0, 0, 0xFFFFFF}, false, {}, 2, 0});
+    qorfrei0r::Frei0rValue value;
     const f0r_param_color_t orange{1.0f, 0.5f, 0.0f};
     colour.read(&orange, value);
     EXPECT_EQ(colour.toHost(value).number, 0xFF8000);
 
-    const Frei0rParam curve(announced(ParamWidget::String, {}, "[]"));
+    const qorfrei0r::Frei0rParam curve({ParamWidget::String, -1, 0, "t", "t", {}, true, "[]", 2, 0});
+    EXPECT_EQ(curve.toHost(curve.defaultValue()).text, "[]");
     const char* given = R"([{"_time": 0, "_value": 1}])";
     curve.read(&given, value);
-    EXPECT_EQ(curve.toHost(value).text, given);
     const char* back = nullptr;
     curve.write(value, &back);
     EXPECT_STREQ(back, given);
-    EXPECT_EQ(curve.toHost(curve.defaultValue()).text, "[]");
 }
 
 }  // namespace qortest

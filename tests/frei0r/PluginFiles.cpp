@@ -16,11 +16,6 @@ namespace {
 
 const std::string kEffectFolder = std::string(QOR_SOURCE_DIR) + "/effects/qor_effect/plugin/CommonFx";
 
-template <typename Fn>
-void resolve(void* handle, const char* name, Fn& fn) {
-    fn = reinterpret_cast<Fn>(dlsym(handle, name));
-}
-
 }  // namespace
 
 std::string pluginPath(const std::string& effectFolder) {
@@ -29,19 +24,21 @@ std::string pluginPath(const std::string& effectFolder) {
     return std::string(QOR_FREI0R_DIR) + "/" + name + ".so";
 }
 
-PluginFile::PluginFile(const std::string& effectFolder) {
-    handle_ = dlopen(pluginPath(effectFolder).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) return;
-    resolve(handle_, "f0r_init", init);
-    resolve(handle_, "f0r_deinit", deinit);
-    resolve(handle_, "f0r_get_plugin_info", pluginInfo);
-    resolve(handle_, "f0r_get_param_info", paramInfo);
-    resolve(handle_, "f0r_construct", construct);
-    resolve(handle_, "f0r_destruct", destruct);
-    resolve(handle_, "f0r_set_param_value", setParam);
-    resolve(handle_, "f0r_get_param_value", getParam);
-    resolve(handle_, "f0r_update", update);
-    resolve(handle_, "f0r_update2", update2);
+PluginFile::PluginFile(const std::string& effectFolder)
+    : handle_(dlopen(pluginPath(effectFolder).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    const auto entry = [this](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(handle_ ? dlsym(handle_, name) : nullptr);
+    };
+    entry(init, "f0r_init");
+    entry(deinit, "f0r_deinit");
+    entry(pluginInfo, "f0r_get_plugin_info");
+    entry(paramInfo, "f0r_get_param_info");
+    entry(construct, "f0r_construct");
+    entry(destruct, "f0r_destruct");
+    entry(setParam, "f0r_set_param_value");
+    entry(getParam, "f0r_get_param_value");
+    entry(update, "f0r_update");
+    entry(update2, "f0r_update2");
 }
 
 PluginFile::~PluginFile() {
@@ -54,12 +51,11 @@ std::vector<std::string> pluginFolders() {
         const std::string name = entry.path().filename().string();
         if (name.rfind("ReservedEffect", 0) != 0) folders.push_back(name);
     }
-    std::sort(folders.begin(), folders.end());
     return folders;
 }
 
 const std::map<std::string, qorfx::EffectAnnouncement>& creatableEffects() {
-    static const std::map<std::string, qorfx::EffectAnnouncement> effects = [] {
+    static const auto effects = [] {
         // A copy, so that starting and shutting it down leaves the plug-ins' module untouched.
         const TempFolder copy;
         const std::string module = copy.path() + "/module.qor";

@@ -1,6 +1,6 @@
 #pragma once
 // The built frei0r plug-ins as a host sees them: files opened with dlopen and their entry points,
-// plus the effects the module itself can create, to compare them against.
+// and the effects the module itself creates, to compare them with.
 
 #include <map>
 #include <string>
@@ -13,7 +13,6 @@ namespace qortest {
 
 class PluginFile {
 public:
-    // Opens build/frei0r-1/qor_<folder in lower case>.so.
     explicit PluginFile(const std::string& effectFolder);
     ~PluginFile();
     PluginFile(const PluginFile&) = delete;
@@ -21,28 +20,28 @@ public:
 
     bool isOpen() const { return handle_ != nullptr; }
 
-    decltype(&f0r_init) init = nullptr;
-    decltype(&f0r_deinit) deinit = nullptr;
-    decltype(&f0r_get_plugin_info) pluginInfo = nullptr;
-    decltype(&f0r_get_param_info) paramInfo = nullptr;
-    decltype(&f0r_construct) construct = nullptr;
-    decltype(&f0r_destruct) destruct = nullptr;
-    decltype(&f0r_set_param_value) setParam = nullptr;
-    decltype(&f0r_get_param_value) getParam = nullptr;
-    decltype(&f0r_update) update = nullptr;
-    decltype(&f0r_update2) update2 = nullptr;
+    decltype(&f0r_init) init;
+    decltype(&f0r_deinit) deinit;
+    decltype(&f0r_get_plugin_info) pluginInfo;
+    decltype(&f0r_get_param_info) paramInfo;
+    decltype(&f0r_construct) construct;
+    decltype(&f0r_destruct) destruct;
+    decltype(&f0r_set_param_value) setParam;
+    decltype(&f0r_get_param_value) getParam;
+    decltype(&f0r_update) update;
+    decltype(&f0r_update2) update2;
 
 private:
-    void* handle_ = nullptr;
+    void* handle_;
 };
 
+// build/frei0r-1/qor_<folder in lower case>.so
 std::string pluginPath(const std::string& effectFolder);
 
-// Every effect folder of the bundled pack that should have a plug-in (all but the reserved ones).
+// Every effect folder of the bundled pack but the reserved ones.
 std::vector<std::string> pluginFolders();
 
-// What the module announces for each effect it can create, by effect folder; asked of a private
-// copy of the module.
+// What the module announces for each effect it creates, by folder; asked of a private copy of it.
 const std::map<std::string, qorfx::EffectAnnouncement>& creatableEffects();
 
 // True while the effect module is loaded in this process.

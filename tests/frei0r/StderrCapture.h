@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 #include "support/TestSupport.h"
 
@@ -14,38 +13,28 @@ namespace qortest {
 
 class StderrCapture {
 public:
-    StderrCapture() : path_(folder_.path() + "/stderr.txt") {
+    StderrCapture() : saved_(dup(STDERR_FILENO)) {
         std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        std::FILE* file = std::fopen(path_.c_str(), "w");
-        dup2(fileno(file), STDERR_FILENO);
-        std::fclose(file);
+        std::freopen(path().c_str(), "w", stderr);
     }
-    ~StderrCapture() { restore(); }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
+    ~StderrCapture() {
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
 
-    // Everything written so far.
     std::string text() {
         std::fflush(stderr);
-        std::ifstream file(path_);
         std::stringstream contents;
-        contents << file.rdbuf();
+        contents << std::ifstream(path()).rdbuf();
         return contents.str();
     }
 
 private:
-    void restore() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
+    std::string path() const { return folder_.path() + "/stderr.txt"; }
 
     TempFolder folder_;
-    std::string path_;
-    int saved_ = -1;
+    int saved_;
 };
 
 }  // namespace qortest
