@@ -55,7 +55,7 @@ std::string streams(const std::string& file) {
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Ten frames at 25 fps of a moving test picture with a tone, losslessly stored.
-class ClipTest : public ::testing::Test {
+class Frei0rClipTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const auto& [file, source] : {std::pair{&clip, "testsrc2"}, {&second, "smptebars"}}) {
@@ -74,7 +74,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ClipTest, FfmpegChainsTwoPluginsAndKeepsFramesRateAndSound) {
+TEST_F(Frei0rClipTest, FfmpegChainsTwoPluginsAndKeepsFramesRateAndSound) {
     const std::string out = folder.path() + "/chain.mkv";
     const CommandRun chain = run("ffmpeg -v error -i '" + clip +
                           "' -vf frei0r=qor_sharpen:0.9,frei0r=qor_pixelrotate:0.75 -c:v ffv1 -c:a copy '" + out + "'");
@@ -83,7 +83,7 @@ TEST_F(ClipTest, FfmpegChainsTwoPluginsAndKeepsFramesRateAndSound) {
     EXPECT_TRUE(contains(streams(out), "audio"));
 }
 
-TEST_F(ClipTest, MeltAnimatesAFilterParameterAndMixesTwoTracks) {
+TEST_F(Frei0rClipTest, MeltAnimatesAFilterParameterAndMixesTwoTracks) {
     const std::string filtered = folder.path() + "/keyframed.mkv";
     const CommandRun keyframed = melt("'" + clip + "' -filter frei0r.qor_sharpen 0='0=0.2;9=1.0' -consumer avformat:" +
                               filtered + " vcodec=ffv1 acodec=pcm_s16le");
