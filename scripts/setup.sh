@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libcli11-dev
+  frei0r-plugins-dev ffmpeg melt
 )
 
 missing=()

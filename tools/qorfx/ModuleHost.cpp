@@ -35,8 +35,8 @@ void HostUtil::Log(int32_t level, const char* format, ...) {
     char text[2048];
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    messages.push_back({level, text});
-    if (level >= echoLevel) std::fprintf(stderr, "qorfx: module log (level %d): %s\n", level, text);
+    if (keepMessages) messages.push_back({level, text});
+    if (level >= echoLevel) std::fprintf(stderr, "%s: module log (level %d): %s\n", echoPrefix.c_str(), level, text);
 }
 
 int32_t SuiteProvider::AcquireSuite(const char* name, int32_t version, void** suite) {

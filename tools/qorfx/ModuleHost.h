@@ -34,8 +34,11 @@ public:
 
     std::vector<int32_t> pathKindsAsked;
     std::vector<LogMessage> messages;
-    // Messages at or above this level are echoed to stderr as they arrive.
+    // Messages at or above this level are echoed to stderr as they arrive, after the prefix.
     int32_t echoLevel = 4;
+    std::string echoPrefix = "qorfx";
+    // A long-running host (a video plug-in) only echoes, so the list cannot grow without end.
+    bool keepMessages = true;
 
 private:
     HostPaths paths_;
