@@ -3,6 +3,9 @@
 
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
+#include "plugins/qorCommonFxPlugin/beauty/NLEBeautySkinColorEffect.h"
+#include "plugins/qorCommonFxPlugin/beauty/NLEBeautyWhiteSkinEffect.h"
+#include "plugins/qorCommonFxPlugin/beauty/NLEFaceBeautyEffect.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
@@ -23,6 +26,8 @@ namespace tessel::qorCommonFxPlugin {
 std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr info) {
     if (!info) return nullptr;
     switch (info->GetAlgorithmType()) {
+    case 1: return std::make_unique<NLEBeautyWhiteSkinEffect>(std::move(info));
+    case 2: return std::make_unique<NLEBeautySkinColorEffect>(std::move(info));
     case 4: return std::make_unique<NLESharpenEffect>(std::move(info));
     case 5: return std::make_unique<NLEBoarder>(std::move(info));
     case 7: return std::make_unique<NLECircleHighlight>(std::move(info));
@@ -36,6 +41,7 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 20: return std::make_unique<NLEMotion>(std::move(info));
     case 96: return std::make_unique<NLECompareView>(std::move(info));
     case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
+    case 100: return std::make_unique<NLEFaceBeautyEffect>(std::move(info));
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     default: return nullptr;
     }

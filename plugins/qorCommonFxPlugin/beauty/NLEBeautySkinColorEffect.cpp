@@ -1,0 +1,33 @@
+#include "plugins/qorCommonFxPlugin/beauty/NLEBeautySkinColorEffect.h"
+
+#include "framework/EffectParams.h"
+#include "framework/Frame.h"
+#include "plugins/qorCommonFxPlugin/beauty/ChannelOffset.h"
+
+namespace {
+constexpr double kSmallestLevel = 0.000001;
+}
+
+void NLEBeautySkinColorEffect::readLevel() { tessel::readParams(*this, {{"color_lev", &colorLevel}}); }
+
+int32_t NLEBeautySkinColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                                            uint8_t* second, int32_t secondWidth, int32_t secondHeight,
+                                            int32_t secondStride, uint8_t* src, int32_t srcWidth, int32_t srcHeight,
+                                            int32_t srcStride) {
+    const tessel::Frame out{dst, dstWidth, dstHeight, dstStride};
+    const tessel::Frame in{src, srcWidth, srcHeight, srcStride};
+    if (out.empty() || in.empty()) return 1;
+    readLevel();
+    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
+    const double level = static_cast<double>(colorLevel) / 10.0;
+    if (!(level >= kSmallestLevel)) return 3;
+
+    const beauty::ByteTable same = beauty::identityTable();
+    cv::Mat output = out.mat();
+    try {
+        beauty::applyChannelTables(in.mat(), output, {same, same, beauty::offsetTable(level), same});
+    } catch (const cv::Exception&) {
+        return 1;
+    }
+    return 0;
+}
