@@ -23,11 +23,6 @@ int32_t NLEBeautySkinColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int3
     if (!(level >= kSmallestLevel)) return 3;
 
     const beauty::ByteTable same = beauty::identityTable();
-    cv::Mat output = out.mat();
-    try {
-        beauty::applyChannelTables(in.mat(), output, {same, same, beauty::offsetTable(level), same});
-    } catch (const cv::Exception&) {
-        return 1;
-    }
+    beauty::applyColourTables(in, out, {same, same, beauty::offsetTable(level)});
     return 0;
 }

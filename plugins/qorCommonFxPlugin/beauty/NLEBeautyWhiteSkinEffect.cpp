@@ -19,11 +19,6 @@ int32_t NLEBeautyWhiteSkinEffect::Transform(uint8_t* dst, int32_t dstWidth, int3
     if (!(level >= 0.0)) return 3;
 
     const beauty::ByteTable lifted = beauty::offsetTable(level);
-    cv::Mat output = out.mat();
-    try {
-        beauty::applyChannelTables(in.mat(), output, {lifted, lifted, lifted, beauty::identityTable()});
-    } catch (const cv::Exception&) {
-        return 1;
-    }
+    beauty::applyColourTables(in, out, {lifted, lifted, lifted});
     return 0;
 }

@@ -17,7 +17,6 @@ constexpr double kSmallestLevel = 0.000001;
 constexpr int kBlock = 16;         // the smoother works best on rows of whole 16-pixel blocks
 constexpr int kMostCropped = 6;    // remainders up to this are cropped and smeared back
 constexpr int kSmootherTasks = 4;
-constexpr double kRowStripes = 16;
 
 bool isBlack(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
 void copyColour(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
@@ -66,7 +65,7 @@ void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
     const int width = alignedWidth(in.width);
     aligned.create(in.height, width, CV_8UC4);
     const int kept = std::min(width, in.width);
-    tessel::parallelRange(in.height, kRowStripes, [&](const cv::Range& rows) {
+    tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
             const uint8_t* s = in.row(y);
             uint8_t* d = aligned.ptr<uint8_t>(y);
@@ -106,7 +105,7 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
         for (int v = 0; v < 256; ++v) tables[k][v] = whiten[k == liftedChannel ? lift[v] : v];
     }
 
-    tessel::parallelRange(in.height, kRowStripes, [&](const cv::Range& rows) {
+    tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
             const uint8_t* s = in.row(y);
             const uint8_t* f = smooth.ptr<uint8_t>(y);
@@ -118,9 +117,12 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
                 const uint8_t* p = s + 4 * x;
                 uint8_t* q = o + 4 * x;
                 const uint8_t a = p[3];
+                // Opaque pixels take the result and transparent ones keep the input, as the
+                // general blend gives them.
                 for (int k = 0; k < 3; ++k) {
-                    q[k] = static_cast<uint8_t>(imageC::mul255(tables[k][previous[k]], a) +
-                                                imageC::mul255(p[k], 255 - a));
+                    const uint8_t v = tables[k][previous[k]];
+                    q[k] = a == 255 ? v
+                                    : static_cast<uint8_t>(imageC::mul255(v, a) + imageC::mul255(p[k], 255 - a));
                 }
                 q[3] = a;
             };
