@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kChannels = 4;
 constexpr int kRowFloatsPerPixel = 12;    // weight, gain x input and right-to-left result, 4 lanes each
+constexpr int kRowsTogether = 2;          // rows a horizontal task sweeps side by side
 constexpr int kColumnFloatsPerPixel = 8;  // accumulator and normaliser, 4 lanes each
 
 // One BGRA pixel as four float lanes.
@@ -102,7 +103,7 @@ bool CRBFilterSSE2::init(int32_t width, int32_t height, int32_t tasks, bool pipe
         if (!stages[s]) return release(), false;
     }
     rowBuffers.reset(static_cast<uint8_t*>(
-        allocateAligned(static_cast<std::size_t>(tasks) * paddedWidth * kRowFloatsPerPixel * sizeof(float))));
+        allocateAligned(static_cast<std::size_t>(tasks) * kRowsTogether * paddedWidth * kRowFloatsPerPixel * sizeof(float))));
     columnBuffers.reset(
         static_cast<uint8_t*>(allocateAligned(static_cast<std::size_t>(paddedWidth) * kColumnFloatsPerPixel * sizeof(float))));
     if (!rowBuffers || !columnBuffers) return release(), false;
@@ -203,7 +204,7 @@ void CRBFilterSSE2::startHorizontal(const uint8_t* in, uint8_t* stage, const Geo
     for (int i = 0; i < taskCount; ++i) {
         const int first = i * band;
         const int end = i == taskCount - 1 ? g.height : first + band;
-        float* buffer = rows + static_cast<std::size_t>(i) * maxWidth * kRowFloatsPerPixel;
+        float* buffer = rows + static_cast<std::size_t>(i) * kRowsTogether * maxWidth * kRowFloatsPerPixel;
         launch(horizontalTasks[i], [=] { horizontalRows(in, stage, g, first, end, buffer); });
     }
 }
@@ -217,54 +218,80 @@ void CRBFilterSSE2::startVertical(const uint8_t* stage, uint8_t* out, const Geom
     }
 }
 
-// Per pixel x the row buffer holds the weight between x and x + 1, gain x input and the
-// right-to-left result, each in four lanes.
-void CRBFilterSSE2::horizontalRows(const uint8_t* in, uint8_t* stage, const Geometry& g, int firstRow, int endRow,
-                                   float* buffer) const {
-    const int w = g.width;
+// Per pixel x a row's buffer holds the weight between x and x + 1, gain x input and the
+// right-to-left result, each in four lanes. The recursions of `Rows` rows advance side by side:
+// each step waits for the previous one of its own row only, so two rows keep the arithmetic
+// units busy where one leaves them waiting.
+template <int Rows>
+void CRBFilterSSE2::sweepRows(const uint8_t* const* src, uint8_t* const* dst, int w, float* buffer) const {
     const __m128 gainLanes = _mm_set1_ps(gain);
     const __m128 half = _mm_set1_ps(0.5f);
     const __m128 one = _mm_set1_ps(1.0f);
-    const std::size_t stageStride = static_cast<std::size_t>(maxWidth) * kChannels;
-    for (int y = firstRow; y < endRow; ++y) {
-        const uint8_t* src = in + static_cast<std::ptrdiff_t>(y) * g.stride;
-        uint8_t* dst = stage + y * stageStride;
-
+    float* cells[Rows];
+    for (int r = 0; r < Rows; ++r) {
+        cells[r] = buffer + static_cast<std::size_t>(r) * maxWidth * kRowFloatsPerPixel;
         int x = 0;
         for (int32_t d[4]; x + 4 < w; x += 4) {
-            rangeDistances4(src + kChannels * x, src + kChannels * (x + 1), d);
-            for (int j = 0; j < 4; ++j) _mm_store_ps(buffer + (x + j) * kRowFloatsPerPixel, _mm_set1_ps(rangeTable[d[j]]));
+            rangeDistances4(src[r] + kChannels * x, src[r] + kChannels * (x + 1), d);
+            for (int j = 0; j < 4; ++j) _mm_store_ps(cells[r] + (x + j) * kRowFloatsPerPixel, _mm_set1_ps(rangeTable[d[j]]));
         }
         for (; x + 1 < w; ++x) {
-            const float weight = rangeTable[rangeDistance(src + kChannels * x, src + kChannels * (x + 1))];
-            _mm_store_ps(buffer + x * kRowFloatsPerPixel, _mm_set1_ps(weight));
+            const float weight = rangeTable[rangeDistance(src[r] + kChannels * x, src[r] + kChannels * (x + 1))];
+            _mm_store_ps(cells[r] + x * kRowFloatsPerPixel, _mm_set1_ps(weight));
         }
+    }
 
-        // Right to left.
-        __m128 acc = loadPixel(src + kChannels * (w - 1));
-        __m128 norm = one;
-        float* cell = buffer + (w - 1) * kRowFloatsPerPixel;
-        _mm_store_ps(cell + 4, _mm_mul_ps(gainLanes, acc));
-        _mm_store_ps(cell + 8, acc);
-        for (x = w - 2; x >= 0; --x) {
-            cell = buffer + x * kRowFloatsPerPixel;
-            const __m128 weighted = _mm_mul_ps(gainLanes, loadPixel(src + kChannels * x));
+    // Right to left.
+    __m128 acc[Rows], norm[Rows];
+    for (int r = 0; r < Rows; ++r) {
+        acc[r] = loadPixel(src[r] + kChannels * (w - 1));
+        norm[r] = one;
+        float* cell = cells[r] + (w - 1) * kRowFloatsPerPixel;
+        _mm_store_ps(cell + 4, _mm_mul_ps(gainLanes, acc[r]));
+        _mm_store_ps(cell + 8, acc[r]);
+    }
+    for (int x = w - 2; x >= 0; --x) {
+        for (int r = 0; r < Rows; ++r) {
+            float* cell = cells[r] + x * kRowFloatsPerPixel;
+            const __m128 weighted = _mm_mul_ps(gainLanes, loadPixel(src[r] + kChannels * x));
             _mm_store_ps(cell + 4, weighted);
-            _mm_store_ps(cell + 8, recurse(_mm_load_ps(cell), weighted, gainLanes, acc, norm));
+            _mm_store_ps(cell + 8, recurse(_mm_load_ps(cell), weighted, gainLanes, acc[r], norm[r]));
         }
+    }
 
-        // Left to right, averaged with the right-to-left result. The first pixel is rounded like
-        // the others: truncating it would darken the first column of even a flat picture.
-        const __m128 first = _mm_load_ps(buffer + 8);
-        storePixel(dst, _mm_cvtps_epi32(_mm_mul_ps(half, _mm_add_ps(loadPixel(src), first))));
-        acc = first;
-        norm = one;
-        for (x = 1; x < w; ++x) {
-            cell = buffer + x * kRowFloatsPerPixel;
-            const __m128 left = _mm_load_ps(cell - kRowFloatsPerPixel);
-            const __m128 causal = recurse(left, _mm_load_ps(cell + 4), gainLanes, acc, norm);
-            storePixel(dst + kChannels * x, _mm_cvtps_epi32(_mm_mul_ps(half, _mm_add_ps(causal, _mm_load_ps(cell + 8)))));
+    // Left to right, averaged with the right-to-left result. The first pixel is rounded like
+    // the others: truncating it would darken the first column of even a flat picture.
+    for (int r = 0; r < Rows; ++r) {
+        acc[r] = _mm_load_ps(cells[r] + 8);
+        norm[r] = one;
+        storePixel(dst[r], _mm_cvtps_epi32(_mm_mul_ps(half, _mm_add_ps(loadPixel(src[r]), acc[r]))));
+    }
+    for (int x = 1; x < w; ++x) {
+        for (int r = 0; r < Rows; ++r) {
+            const float* cell = cells[r] + x * kRowFloatsPerPixel;
+            const __m128 causal = recurse(_mm_load_ps(cell - kRowFloatsPerPixel), _mm_load_ps(cell + 4), gainLanes,
+                                          acc[r], norm[r]);
+            storePixel(dst[r] + kChannels * x,
+                       _mm_cvtps_epi32(_mm_mul_ps(half, _mm_add_ps(causal, _mm_load_ps(cell + 8)))));
         }
+    }
+}
+
+void CRBFilterSSE2::horizontalRows(const uint8_t* in, uint8_t* stage, const Geometry& g, int firstRow, int endRow,
+                                   float* buffer) const {
+    const std::size_t stageStride = static_cast<std::size_t>(maxWidth) * kChannels;
+    const auto input = [&](int y) { return in + static_cast<std::ptrdiff_t>(y) * g.stride; };
+    const auto output = [&](int y) { return stage + y * stageStride; };
+    int y = firstRow;
+    for (; y + 1 < endRow; y += 2) {
+        const uint8_t* src[2] = {input(y), input(y + 1)};
+        uint8_t* dst[2] = {output(y), output(y + 1)};
+        sweepRows<2>(src, dst, g.width, buffer);
+    }
+    if (y < endRow) {
+        const uint8_t* src[1] = {input(y)};
+        uint8_t* dst[1] = {output(y)};
+        sweepRows<1>(src, dst, g.width, buffer);
     }
 }
 

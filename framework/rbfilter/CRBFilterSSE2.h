@@ -56,6 +56,8 @@ private:
 
     void startHorizontal(const uint8_t* in, uint8_t* stage, const Geometry& g);
     void startVertical(const uint8_t* stage, uint8_t* out, const Geometry& g);
+    template <int Rows>
+    void sweepRows(const uint8_t* const* src, uint8_t* const* dst, int width, float* buffer) const;
     void horizontalRows(const uint8_t* in, uint8_t* stage, const Geometry& g, int firstRow, int endRow,
                         float* rowBuffer) const;
     void verticalBand(const uint8_t* stage, uint8_t* out, const Geometry& g, int firstColumn, int endColumn,
@@ -78,7 +80,7 @@ private:
     std::array<Buffer, 3> stages;
     std::array<uint8_t*, 3> slotOutputs{};
     std::array<Geometry, 3> slotGeometry{};
-    Buffer rowBuffers;     // taskCount x maxWidth x 12 floats
+    Buffer rowBuffers;     // taskCount x 2 rows x maxWidth x 12 floats
     Buffer columnBuffers;  // maxWidth x 8 floats, each task using its band's columns
     Geometry last;
     Tasks horizontalTasks, verticalTasks;

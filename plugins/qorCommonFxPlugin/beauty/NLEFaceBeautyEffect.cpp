@@ -41,6 +41,28 @@ RowPlan rowPlan(int width) {
     return {width, Tail::None};
 }
 
+// Lays the table colours of the first `count` smoothed pixels (rounded down to pairs) over the
+// input pixels by the input's alpha, two pixels per vector; returns the number done.
+int blendPairs(const uint8_t* s, const uint8_t* f, uint8_t* o, int count,
+               const std::array<beauty::ByteTable, 3>& tables) {
+    int x = 0;
+#if CV_SIMD128
+    const imageC::PixelLanes alphaLanes(0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF);
+    const imageC::PixelLanes full = cv::v_setall_u16(255);
+    for (; x + 2 <= count; x += 2) {
+        const uint8_t* c = f + 4 * x;
+        const imageC::PixelLanes colour(tables[0][c[0]], tables[1][c[1]], tables[2][c[2]], 0, tables[0][c[4]],
+                                        tables[1][c[5]], tables[2][c[6]], 0);
+        const imageC::PixelLanes source = cv::v_load_expand(s + 4 * x);
+        const imageC::PixelLanes alpha = imageC::broadcastAlpha(source);
+        const imageC::PixelLanes blended =
+            imageC::mul255(colour, alpha) + imageC::mul255(source, full - alpha);
+        cv::v_store_low(o + 4 * x, cv::v_pack(cv::v_select(alphaLanes, source, blended), blended));
+    }
+#endif
+    return x;
+}
+
 }  // namespace
 
 int NLEFaceBeautyEffect::alignedWidth(int width) {
@@ -117,17 +139,16 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
                 const uint8_t* p = s + 4 * x;
                 uint8_t* q = o + 4 * x;
                 const uint8_t a = p[3];
-                // Opaque pixels take the result and transparent ones keep the input, as the
-                // general blend gives them.
                 for (int k = 0; k < 3; ++k) {
-                    const uint8_t v = tables[k][previous[k]];
-                    q[k] = a == 255 ? v
-                                    : static_cast<uint8_t>(imageC::mul255(v, a) + imageC::mul255(p[k], 255 - a));
+                    q[k] = static_cast<uint8_t>(imageC::mul255(tables[k][previous[k]], a) +
+                                                imageC::mul255(p[k], 255 - a));
                 }
                 q[3] = a;
             };
-            for (int x = 0; x < plan.direct; ++x) put(x, f + 4 * x);
-            for (int x = plan.direct; x < in.width; ++x) {
+            int x = blendPairs(s, f, o, plan.direct, tables);
+            for (; x < plan.direct; ++x) put(x, f + 4 * x);
+            if (plan.direct > 0) copyColour(previous, f + 4 * (plan.direct - 1));
+            for (x = plan.direct; x < in.width; ++x) {
                 uint8_t colour[3];
                 if (plan.tail == Tail::RepeatLeft) {
                     copyColour(colour, previous);
