@@ -1,8 +1,7 @@
 #include "plugins/qorCommonFxPlugin/beauty/NLEBeautySkinColorEffect.h"
 
 #include "framework/EffectParams.h"
-#include "framework/Frame.h"
-#include "plugins/qorCommonFxPlugin/beauty/ChannelOffset.h"
+#include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
 
 namespace {
 constexpr double kSmallestLevel = 0.000001;
@@ -14,15 +13,12 @@ int32_t NLEBeautySkinColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int3
                                             uint8_t* second, int32_t secondWidth, int32_t secondHeight,
                                             int32_t secondStride, uint8_t* src, int32_t srcWidth, int32_t srcHeight,
                                             int32_t srcStride) {
-    const tessel::Frame out{dst, dstWidth, dstHeight, dstStride};
-    const tessel::Frame in{src, srcWidth, srcHeight, srcStride};
-    if (out.empty() || in.empty()) return 1;
-    readLevel();
-    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
-    const double level = static_cast<double>(colorLevel) / 10.0;
-    if (!(level >= kSmallestLevel)) return 3;
-
-    const beauty::ByteTable same = beauty::identityTable();
-    beauty::applyColourTables(in, out, {same, same, beauty::offsetTable(level)});
-    return 0;
+    const tessel::Frame out{dst, dstWidth, dstHeight, dstStride}, in{src, srcWidth, srcHeight, srcStride};
+    return beauty::renderThroughTables(out, in, [this]() -> std::optional<beauty::ColourTables> {
+        readLevel();
+        const double level = static_cast<double>(colorLevel) / 10.0;
+        if (!(level >= kSmallestLevel)) return std::nullopt;
+        const beauty::ByteTable same = beauty::identityTable();
+        return beauty::ColourTables{same, same, beauty::offsetTable(level)};
+    });
 }

@@ -7,7 +7,7 @@
 #include "framework/EffectParams.h"
 #include "framework/Stripes.h"
 #include "framework/copyPlane.h"
-#include "plugins/qorCommonFxPlugin/beauty/ChannelOffset.h"
+#include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
 
 using tessel::Frame;
 
@@ -44,7 +44,7 @@ RowPlan rowPlan(int width) {
 // Lays the table colours of the first `count` smoothed pixels (rounded down to pairs) over the
 // input pixels by the input's alpha, two pixels per vector; returns the number done.
 int blendPairs(const uint8_t* s, const uint8_t* f, uint8_t* o, int count,
-               const std::array<beauty::ByteTable, 3>& tables) {
+               const beauty::ColourTables& tables) {
     int x = 0;
 #if CV_SIMD128
     const imageC::PixelLanes alphaLanes(0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF);
@@ -122,7 +122,7 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
     const int liftedChannel = colorLevel >= 0.0f ? 2 : 0;
     const beauty::ByteTable whiten = beauty::offsetTable(static_cast<double>(whiteLevel) * 0.25);
     const beauty::ByteTable lift = beauty::offsetTable(colour);
-    std::array<beauty::ByteTable, 3> tables;
+    beauty::ColourTables tables;
     for (int k = 0; k < 3; ++k) {
         for (int v = 0; v < 256; ++v) tables[k][v] = whiten[k == liftedChannel ? lift[v] : v];
     }

@@ -1,10 +1,12 @@
 #pragma once
-// The per-channel brightness offsets of the beauty effects: each 8-bit value v becomes
-// round(v + offset), ties to even, held to 0..255.
+// The colour tables of the beauty effects: per-channel brightness offsets, where each 8-bit
+// value v becomes round(v + offset), ties to even, held to 0..255, and the pass that applies
+// them to a frame.
 
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include <opencv2/core.hpp>
 
@@ -14,6 +16,7 @@
 namespace beauty {
 
 using ByteTable = std::array<uint8_t, 256>;
+using ColourTables = std::array<ByteTable, 3>;  // blue, green, red
 
 constexpr double kRowStripes = 16;
 
@@ -30,7 +33,7 @@ inline ByteTable offsetTable(double offset) {
 
 // Passes blue, green and red of every pixel of `in` through their tables into `out` (same size;
 // may be `in`); alpha is copied. Rows run in parallel.
-inline void applyColourTables(const tessel::Frame& in, const tessel::Frame& out, const std::array<ByteTable, 3>& tables) {
+inline void applyColourTables(const tessel::Frame& in, const tessel::Frame& out, const ColourTables& tables) {
     tessel::parallelRange(in.height, kRowStripes, [&](const cv::Range& rows) {
         const uint8_t *blue = tables[0].data(), *green = tables[1].data(), *red = tables[2].data();
         for (int y = rows.start; y < rows.end; ++y) {
@@ -48,5 +51,18 @@ inline void applyColourTables(const tessel::Frame& in, const tessel::Frame& out,
 }
 
 inline ByteTable identityTable() { return offsetTable(0.0); }
+
+// The frame path of the effects that only pass colours through tables: 1 for a missing or
+// unusable buffer or an output of another size than the input, 3 when `tablesOfLevel` (which
+// reads the effect's level) finds nothing it may apply; both write nothing. Works in place.
+template <class TablesOfLevel>
+int32_t renderThroughTables(const tessel::Frame& out, const tessel::Frame& in, TablesOfLevel tablesOfLevel) {
+    if (out.empty() || in.empty()) return 1;
+    const std::optional<ColourTables> tables = tablesOfLevel();
+    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
+    if (!tables) return 3;
+    applyColourTables(in, out, *tables);
+    return 0;
+}
 
 }  // namespace beauty
