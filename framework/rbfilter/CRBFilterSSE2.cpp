@@ -159,18 +159,22 @@ bool CRBFilterSSE2::filter(uint8_t* out, const uint8_t* in, int32_t width, int32
     slotOutputs[slot] = in ? out : nullptr;
     slotGeometry[slot] = last;
     if (in) startHorizontal(in, stages[slot].get(), last);
-    waitFor(verticalTasks);
-    if (previous >= 0 && slotOutputs[previous]) {
-        startVertical(stages[previous].get(), slotOutputs[previous], slotGeometry[previous]);
-        slotOutputs[previous] = nullptr;
-    }
+    // The previous image's vertical pass overlaps this image's horizontal pass.
+    finishSlot(previous);
     return true;
 }
 
 void CRBFilterSSE2::flush() {
-    filter(nullptr, nullptr, last.width, last.height, last.stride);
-    waitForAll();
+    waitFor(horizontalTasks);
+    if (callCount > 0) finishSlot((callCount - 1) % 3);
     callCount = 0;
+}
+
+void CRBFilterSSE2::finishSlot(int slot) {
+    if (slot < 0 || !slotOutputs[slot]) return;
+    startVertical(stages[slot].get(), slotOutputs[slot], slotGeometry[slot]);
+    slotOutputs[slot] = nullptr;
+    waitFor(verticalTasks);
 }
 
 void CRBFilterSSE2::waitFor(Tasks& tasks) {

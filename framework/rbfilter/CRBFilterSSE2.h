@@ -62,6 +62,8 @@ private:
                         float* rowBuffer) const;
     void verticalBand(const uint8_t* stage, uint8_t* out, const Geometry& g, int firstColumn, int endColumn,
                       float* columnBuffer) const;
+    // Runs the vertical pass of the image submitted in `slot`, if one waits there, to its end.
+    void finishSlot(int slot);
     static void waitFor(Tasks& tasks);
     void waitForAll();
     void release();
