@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <new>
-#include <utility>
 
 namespace {
 
@@ -42,8 +40,8 @@ inline __m128i packPixels(__m128i p0, __m128i p1, __m128i p2, __m128i p3) {
 inline void rangeDistances4(const uint8_t* p, const uint8_t* q, int32_t d[4]) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    const __m128i diff = _mm_and_si128(_mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)),
-                                       _mm_set1_epi32(0x00FFFFFF));
+    const __m128i diff =
+        _mm_and_si128(_mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)), _mm_set1_epi32(0x00FFFFFF));
     const __m128i m = _mm_max_epu8(_mm_max_epu8(diff, _mm_srli_epi32(diff, 8)), _mm_srli_epi32(diff, 16));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_and_si128(m, _mm_set1_epi32(0xFF)));
 }
@@ -92,8 +90,8 @@ bool CRBFilterSSE2::init(int32_t width, int32_t height, int32_t tasks, bool pipe
     slotOutputs = {};
     const int unit = 4 * tasks;
     const int paddedWidth = (width + unit - 1) / unit * unit;
-    const bool sameBuffers = stages[0] && paddedWidth == maxWidth && height == maxHeight && tasks == taskCount &&
-                             pipelining == pipelined;
+    const bool sameBuffers =
+        stages[0] && paddedWidth == maxWidth && height == maxHeight && tasks == taskCount && pipelining == pipelined;
     if (sameBuffers) return true;
 
     release();
@@ -102,10 +100,10 @@ bool CRBFilterSSE2::init(int32_t width, int32_t height, int32_t tasks, bool pipe
         stages[s].reset(static_cast<uint8_t*>(allocateAligned(pixels * kChannels)));
         if (!stages[s]) return release(), false;
     }
-    rowBuffers.reset(static_cast<uint8_t*>(
-        allocateAligned(static_cast<std::size_t>(tasks) * kRowsTogether * paddedWidth * kRowFloatsPerPixel * sizeof(float))));
-    columnBuffers.reset(
-        static_cast<uint8_t*>(allocateAligned(static_cast<std::size_t>(paddedWidth) * kColumnFloatsPerPixel * sizeof(float))));
+    rowBuffers.reset(static_cast<uint8_t*>(allocateAligned(static_cast<std::size_t>(tasks) * kRowsTogether *
+                                                           paddedWidth * kRowFloatsPerPixel * sizeof(float))));
+    columnBuffers.reset(static_cast<uint8_t*>(
+        allocateAligned(static_cast<std::size_t>(paddedWidth) * kColumnFloatsPerPixel * sizeof(float))));
     if (!rowBuffers || !columnBuffers) return release(), false;
     maxWidth = paddedWidth;
     maxHeight = height;
@@ -237,7 +235,8 @@ void CRBFilterSSE2::sweepRows(const uint8_t* const* src, uint8_t* const* dst, in
         int x = 0;
         for (int32_t d[4]; x + 4 < w; x += 4) {
             rangeDistances4(src[r] + kChannels * x, src[r] + kChannels * (x + 1), d);
-            for (int j = 0; j < 4; ++j) _mm_store_ps(cells[r] + (x + j) * kRowFloatsPerPixel, _mm_set1_ps(rangeTable[d[j]]));
+            for (int j = 0; j < 4; ++j)
+                _mm_store_ps(cells[r] + (x + j) * kRowFloatsPerPixel, _mm_set1_ps(rangeTable[d[j]]));
         }
         for (; x + 1 < w; ++x) {
             const float weight = rangeTable[rangeDistance(src[r] + kChannels * x, src[r] + kChannels * (x + 1))];
@@ -273,8 +272,8 @@ void CRBFilterSSE2::sweepRows(const uint8_t* const* src, uint8_t* const* dst, in
     for (int x = 1; x < w; ++x) {
         for (int r = 0; r < Rows; ++r) {
             const float* cell = cells[r] + x * kRowFloatsPerPixel;
-            const __m128 causal = recurse(_mm_load_ps(cell - kRowFloatsPerPixel), _mm_load_ps(cell + 4), gainLanes,
-                                          acc[r], norm[r]);
+            const __m128 causal =
+                recurse(_mm_load_ps(cell - kRowFloatsPerPixel), _mm_load_ps(cell + 4), gainLanes, acc[r], norm[r]);
             storePixel(dst[r] + kChannels * x,
                        _mm_cvtps_epi32(_mm_mul_ps(half, _mm_add_ps(causal, _mm_load_ps(cell + 8)))));
         }
@@ -301,13 +300,15 @@ void CRBFilterSSE2::horizontalRows(const uint8_t* in, uint8_t* stage, const Geom
 
 // Walks the band row by row, keeping each column's accumulator and normaliser in the column
 // buffer, so that memory is read and written in row order.
-void CRBFilterSSE2::verticalBand(const uint8_t* stage, uint8_t* out, const Geometry& g, int firstColumn,
-                                 int endColumn, float* columnBuffer) const {
+void CRBFilterSSE2::verticalBand(const uint8_t* stage, uint8_t* out, const Geometry& g, int firstColumn, int endColumn,
+                                 float* columnBuffer) const {
     const __m128 gainLanes = _mm_set1_ps(gain);
     const __m128 one = _mm_set1_ps(1.0f);
     const std::size_t stageStride = static_cast<std::size_t>(maxWidth) * kChannels;
     const auto stageRow = [&](int y) { return stage + y * stageStride + kChannels * firstColumn; };
-    const auto outRow = [&](int y) { return out + static_cast<std::ptrdiff_t>(y) * g.stride + kChannels * firstColumn; };
+    const auto outRow = [&](int y) {
+        return out + static_cast<std::ptrdiff_t>(y) * g.stride + kChannels * firstColumn;
+    };
     const int columns = endColumn - firstColumn;
     const int groups = columns & ~3;
     float* cells = columnBuffer + static_cast<std::size_t>(firstColumn) * kColumnFloatsPerPixel;
@@ -316,8 +317,8 @@ void CRBFilterSSE2::verticalBand(const uint8_t* stage, uint8_t* out, const Geome
     const auto step = [&](const uint8_t* row, int column, float weight) {
         float* cell = cells + column * kColumnFloatsPerPixel;
         __m128 acc = _mm_load_ps(cell), norm = _mm_load_ps(cell + 4);
-        const __m128 value =
-            recurse(_mm_set1_ps(weight), _mm_mul_ps(gainLanes, loadPixel(row + kChannels * column)), gainLanes, acc, norm);
+        const __m128 value = recurse(_mm_set1_ps(weight), _mm_mul_ps(gainLanes, loadPixel(row + kChannels * column)),
+                                     gainLanes, acc, norm);
         _mm_store_ps(cell, acc);
         _mm_store_ps(cell + 4, norm);
         return _mm_cvtps_epi32(value);
@@ -373,7 +374,8 @@ void CRBFilterSSE2::verticalBand(const uint8_t* stage, uint8_t* out, const Geome
             [&](int c, __m128i pixel) {
                 uint8_t down[4];
                 storePixel(down, pixel);
-                for (int k = 0; k < kChannels; ++k) o[kChannels * c + k] = static_cast<uint8_t>((down[k] + o[kChannels * c + k] + 1) / 2);
+                for (int k = 0; k < kChannels; ++k)
+                    o[kChannels * c + k] = static_cast<uint8_t>((down[k] + o[kChannels * c + k] + 1) / 2);
             });
     }
 }
