@@ -3,6 +3,9 @@
 
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
+#include "plugins/qorCommonFxPlugin/beauty/NLEBeautySkinColorEffect.h"
+#include "plugins/qorCommonFxPlugin/beauty/NLEBeautyWhiteSkinEffect.h"
+#include "plugins/qorCommonFxPlugin/beauty/NLEFaceBeautyEffect.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
@@ -42,6 +45,8 @@ EffectClass effectClass(int32_t algorithmType) {
 
 const EffectClass* effectClassOf(int32_t algorithmType) {
     static const EffectClass classes[] = {
+        effectClass<NLEBeautyWhiteSkinEffect>(1),
+        effectClass<NLEBeautySkinColorEffect>(2),
         effectClass<NLESharpenEffect>(4),
         effectClass<NLEBoarder>(5),
         effectClass<NLECircleHighlight>(7),
@@ -56,6 +61,7 @@ const EffectClass* effectClassOf(int32_t algorithmType) {
         effectClass<NLEMatchColorEffect>(87),
         effectClass<NLECompareView>(96),
         effectClass<NLEScopeEffect>(99),
+        effectClass<NLEFaceBeautyEffect>(100),
         effectClass<NLEMatchColorEffectV2>(107),
         effectClass<NLEToneMapToSelectColor>(108),
     };

@@ -1,0 +1,192 @@
+#include "plugins/qorCommonFxPlugin/beauty/NLEFaceBeautyEffect.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "compositing/ByteArithmetic.h"
+#include "framework/EffectParams.h"
+#include "framework/Stripes.h"
+#include "framework/copyPlane.h"
+#include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
+
+using tessel::Frame;
+
+namespace {
+
+constexpr double kSmallestLevel = 0.000001;
+constexpr int kBlock = 16;         // the smoother works best on rows of whole 16-pixel blocks
+constexpr int kMostCropped = 6;    // remainders up to this are cropped and smeared back
+constexpr int kSmootherTasks = 4;
+
+bool isBlack(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
+void copyColour(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
+
+// How the last columns of a row get their colour when the smoother did not produce them.
+enum class Tail { None, RepeatLeft, Smear };
+
+struct RowPlan {
+    int direct;  // columns taken from the smoothed row
+    Tail tail;
+};
+
+// Frames too narrow to align are not smoothed and keep their own colours. A width that is a
+// multiple of 16 gets its last column from the one before it; a cropped remainder is smeared
+// from the left over the last columns, starting two columns inside the smoothed width.
+RowPlan rowPlan(int width) {
+    const int aligned = NLEFaceBeautyEffect::alignedWidth(width);
+    const int remainder = width % kBlock;
+    if (aligned < kBlock) return {width, Tail::None};
+    if (remainder == 0) return {width - 1, Tail::RepeatLeft};
+    if (remainder <= kMostCropped) return {aligned - 2, Tail::Smear};
+    return {width, Tail::None};
+}
+
+// Lays the table colours of the first `count` smoothed pixels (rounded down to pairs) over the
+// input pixels by the input's alpha, two pixels per vector; returns the number done.
+int blendPairs(const uint8_t* s, const uint8_t* f, uint8_t* o, int count,
+               const beauty::ColourTables& tables) {
+    int x = 0;
+#if CV_SIMD128
+    const imageC::PixelLanes alphaLanes(0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF);
+    const imageC::PixelLanes full = cv::v_setall_u16(255);
+    for (; x + 2 <= count; x += 2) {
+        const uint8_t* c = f + 4 * x;
+        const imageC::PixelLanes colour(tables[0][c[0]], tables[1][c[1]], tables[2][c[2]], 0, tables[0][c[4]],
+                                        tables[1][c[5]], tables[2][c[6]], 0);
+        const imageC::PixelLanes source = cv::v_load_expand(s + 4 * x);
+        const imageC::PixelLanes alpha = imageC::broadcastAlpha(source);
+        const imageC::PixelLanes blended =
+            imageC::mul255(colour, alpha) + imageC::mul255(source, full - alpha);
+        cv::v_store_low(o + 4 * x, cv::v_pack(cv::v_select(alphaLanes, source, blended), blended));
+    }
+#endif
+    return x;
+}
+
+}  // namespace
+
+int NLEFaceBeautyEffect::alignedWidth(int width) {
+    const int remainder = width % kBlock;
+    return remainder <= kMostCropped ? width - remainder : width + kBlock - remainder;
+}
+
+void NLEFaceBeautyEffect::readLevels() {
+    // The lite names come first so that the full names win where a description has both.
+    tessel::readParams(*this, {{"Smoothen", &smoothLevel},
+                               {"Color", &colorLevel},
+                               {"Whiten", &whiteLevel},
+                               {"smooth_lev", &smoothLevel},
+                               {"color_lev", &colorLevel},
+                               {"white_lev", &whiteLevel}});
+}
+
+// The input cropped or padded to the aligned width, with black first and last columns repaired
+// from their inner neighbours (black edge columns are typical of scaled video and would bleed
+// into the smoothing).
+void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
+    const int width = alignedWidth(in.width);
+    aligned.create(in.height, width, CV_8UC4);
+    const int kept = std::min(width, in.width);
+    tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const uint8_t* s = in.row(y);
+            uint8_t* d = aligned.ptr<uint8_t>(y);
+            std::memcpy(d, s, static_cast<std::size_t>(kept) * 4);
+            const int last = in.width - 1;
+            if (kept == in.width && isBlack(d + 4 * last)) copyColour(d + 4 * last, s + 4 * (last - 1));
+            if (isBlack(d)) copyColour(d, s + 4);
+            for (int x = kept; x < width; ++x) std::memcpy(d + 4 * x, d + 4 * last, 4);
+        }
+    });
+}
+
+// The smoothed aligned picture, or the aligned picture itself when the smoother cannot take it
+// (too small, too large, or a level that gives no usable sigmas).
+const cv::Mat& NLEFaceBeautyEffect::smoothAligned() {
+    if (!smoother.init(aligned.cols, aligned.rows, kSmootherTasks, true)) return aligned;
+    if (smoothLevel == 0.0f) smoothLevel = 1.0f;
+    const float s = smoothLevel;
+    smoother.setSigmas(s / 200.0f, s / 2000.0f);
+    smoothed.create(aligned.size(), CV_8UC4);
+    const bool accepted = smoother.filter(smoothed.data, aligned.data, aligned.cols, aligned.rows,
+                                          static_cast<int32_t>(aligned.step));
+    smoother.flush();
+    return accepted ? smoothed : aligned;
+}
+
+// Copies the smoothed colours back, lifts and whitens them, and lays them over the input by the
+// input's alpha.
+void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Mat& smooth) const {
+    const RowPlan plan = rowPlan(in.width);
+    const double colour = colorLevel >= 0.0f ? colorLevel / 10.0 : (0.0 - colorLevel) / 10.0;
+    const int liftedChannel = colorLevel >= 0.0f ? 2 : 0;
+    const beauty::ByteTable whiten = beauty::offsetTable(static_cast<double>(whiteLevel) * 0.25);
+    const beauty::ByteTable lift = beauty::offsetTable(colour);
+    beauty::ColourTables tables;
+    for (int k = 0; k < 3; ++k) {
+        for (int v = 0; v < 256; ++v) tables[k][v] = whiten[k == liftedChannel ? lift[v] : v];
+    }
+
+    tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const uint8_t* s = in.row(y);
+            const uint8_t* f = smooth.ptr<uint8_t>(y);
+            uint8_t* o = out.row(y);
+            uint8_t previous[3] = {};
+            // Reads the input pixel before writing the output one, so that both may be the same.
+            const auto put = [&](int x, const uint8_t* colour) {
+                copyColour(previous, colour);
+                const uint8_t* p = s + 4 * x;
+                uint8_t* q = o + 4 * x;
+                const uint8_t a = p[3];
+                for (int k = 0; k < 3; ++k) {
+                    q[k] = static_cast<uint8_t>(imageC::mul255(tables[k][previous[k]], a) +
+                                                imageC::mul255(p[k], 255 - a));
+                }
+                q[3] = a;
+            };
+            int x = blendPairs(s, f, o, plan.direct, tables);
+            for (; x < plan.direct; ++x) put(x, f + 4 * x);
+            if (plan.direct > 0) copyColour(previous, f + 4 * (plan.direct - 1));
+            for (x = plan.direct; x < in.width; ++x) {
+                uint8_t colour[3];
+                if (plan.tail == Tail::RepeatLeft) {
+                    copyColour(colour, previous);
+                } else {
+                    for (int k = 0; k < 3; ++k) {
+                        const double v = std::nearbyint(0.8 * previous[k] + 0.2 * s[4 * x + k]);
+                        colour[k] = static_cast<uint8_t>(std::min(v, 255.0));
+                    }
+                }
+                put(x, colour);
+            }
+        }
+    });
+}
+
+int32_t NLEFaceBeautyEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
+                                       uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
+                                       uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
+    const Frame out{dst, dstWidth, dstHeight, dstStride};
+    const Frame in{src, srcWidth, srcHeight, srcStride};
+    if (out.empty() || in.empty()) return 1;
+    readLevels();
+    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
+
+    if (std::abs(smoothLevel) < kSmallestLevel && std::abs(colorLevel) < kSmallestLevel &&
+        std::abs(whiteLevel) < kSmallestLevel) {
+        if (in.data == out.data && in.stride == out.stride) return 0;
+        return tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride) ? 0 : 1;
+    }
+    try {
+        if (alignedWidth(in.width) < kBlock) {
+            finish(in, out, in.mat());
+            return 0;
+        }
+        prepareAligned(in);
+        finish(in, out, smoothAligned());
+    } catch (const cv::Exception&) {
+        return 1;
+    }
+    return 0;
+}

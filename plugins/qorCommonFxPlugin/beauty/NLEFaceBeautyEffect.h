@@ -1,0 +1,40 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "framework/Frame.h"
+#include "framework/NLEEffectFilter.h"
+#include "framework/rbfilter/CRBFilterSSE2.h"
+
+// Skin smoothing with colour lift and whitening. The picture is smoothed by the recursive
+// bilateral filter (strength "smooth_lev"), warmed by a tenth of "color_lev" on red (or, for a
+// negative level, cooled by its magnitude on blue), brightened by a quarter of "white_lev", and
+// laid over the input by the input's alpha, so transparent pixels keep the input. The effect pack
+// names the same levels "Smoothen", "Color" and "Whiten" in its lite variant.
+class NLEFaceBeautyEffect : public tessel::NLEEffectFilter {
+public:
+    explicit NLEFaceBeautyEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    ~NLEFaceBeautyEffect() override = default;
+
+    // 0 on success; 1 for a missing or unusable buffer or an output of another size than the
+    // input (nothing written). Works in place.
+    int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
+                      int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
+                      int32_t srcHeight, int32_t srcStride) override;
+
+    // Width of the picture the smoother gets for a frame `width` wide: the frame cropped by its
+    // remainder modulo 16 when that is at most 6 columns, else padded up to a multiple of 16.
+    static int alignedWidth(int width);
+
+private:
+    void readLevels();
+    void prepareAligned(const tessel::Frame& in);
+    const cv::Mat& smoothAligned();
+    void finish(const tessel::Frame& in, const tessel::Frame& out, const cv::Mat& smoothed) const;
+
+    float smoothLevel = 50.0f;
+    float colorLevel = 0.0f;
+    float whiteLevel = 0.0f;
+    CRBFilterSSE2 smoother;
+    cv::Mat aligned, smoothed;
+};
