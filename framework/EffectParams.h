@@ -24,6 +24,12 @@ struct ParamDeclaration {
     std::string name;
     ParamKind kind;
     double defaultValue;  // exact for every int and float; text parameters start empty (0 here)
+    std::string alias;    // another name the same value may come under (empty for most parameters)
+
+    // Whether a description's parameter called `described` feeds this declaration.
+    bool answersTo(const std::string& described) const {
+        return described == name || (!alias.empty() && described == alias);
+    }
 };
 
 // "int", "float", "double" or "text".
@@ -53,11 +59,15 @@ public:
         const char* name;
         Member member;
         double defaultValue = 0.0;
+        // A second name for the same value, read before `name` so that `name` wins when a
+        // description has both (effects whose descriptions come in two generations).
+        const char* alias = nullptr;
     };
 
     ParamTable(std::initializer_list<Field> fields) : fields_(fields) {
         for (const Field& field : fields_) {
-            declarations_.push_back({field.name, kindOf(field.member), field.defaultValue});
+            declarations_.push_back(
+                {field.name, kindOf(field.member), field.defaultValue, field.alias ? field.alias : ""});
         }
     }
 
@@ -79,7 +89,12 @@ public:
     // Reads every declared parameter the effect has into its member.
     void read(NLEEffectFilter& filter, Owner& owner) const {
         for (const Field& field : fields_) {
-            std::visit([&](auto member) { readDeclared(filter, field.name, owner.*member); }, field.member);
+            std::visit(
+                [&](auto member) {
+                    if (field.alias) readDeclared(filter, field.alias, owner.*member);
+                    readDeclared(filter, field.name, owner.*member);
+                },
+                field.member);
         }
     }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -63,14 +64,17 @@ TEST(Declarations, AgreeWithEveryBundledDescription) {
         for (int32_t p = 0; p < info.GetParamCount(); ++p) {
             if (const auto param = info.GetParamAt(p)) described[param->GetName()] = param;
         }
-        std::set<std::string> describedNames, declaredNames;
-        for (const auto& entry : described) describedNames.insert(entry.first);
-        for (const auto& declaration : *declared) declaredNames.insert(declaration.name);
-        EXPECT_EQ(describedNames, declaredNames);
+        // Every described parameter feeds a declaration, and every declaration is described.
+        std::set<std::string> unread;
+        for (const auto& entry : described) unread.insert(entry.first);
         for (const auto& declaration : *declared) {
-            if (!described.count(declaration.name)) continue;
             SCOPED_TRACE(declaration.name);
-            const NLEFilterParamsPtr& param = described[declaration.name];
+            const auto match = std::find_if(described.begin(), described.end(),
+                                            [&](const auto& entry) { return declaration.answersTo(entry.first); });
+            EXPECT_NE(match, described.end()) << "declared but not described";
+            if (match == described.end()) continue;
+            unread.erase(match->first);
+            const NLEFilterParamsPtr& param = match->second;
             const uint32_t type = param->GetType();
             EXPECT_TRUE(kindAccepts(declaration.kind, type))
                 << "read as " << kindName(declaration.kind) << ", described with type " << type;
@@ -81,6 +85,7 @@ TEST(Declarations, AgreeWithEveryBundledDescription) {
             EXPECT_LE(minimum, numberOf(param->GetDefault(), type));
             EXPECT_LE(numberOf(param->GetDefault(), type), maximum);
         }
+        EXPECT_TRUE(unread.empty()) << "described but not read: " << *unread.begin();
     }
 }
 

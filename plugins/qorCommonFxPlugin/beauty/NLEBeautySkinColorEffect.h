@@ -1,13 +1,18 @@
 #pragma once
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Warmer skin: raises the red channel of every pixel by a tenth of "color_lev" (rounded, ties to
 // even, held to 255). Blue, green and alpha are copied.
 class NLEBeautySkinColorEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEBeautySkinColorEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEBeautySkinColorEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEBeautySkinColorEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEBeautySkinColorEffect> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer or an output of another size than the
     // input; 3 when the level is not positive (red is never lowered). Refusals write nothing.
@@ -17,7 +22,5 @@ public:
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    void readLevel();
-
-    float colorLevel = 0.0f;  // "color_lev", kept until a frame brings another
+    float colorLevel;  // "color_lev", kept until a frame brings another
 };

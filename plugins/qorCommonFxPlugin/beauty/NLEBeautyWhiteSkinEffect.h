@@ -1,13 +1,18 @@
 #pragma once
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Whiter skin: adds a quarter of "white_lev" to the blue, green and red of every pixel (rounded,
 // ties to even, held to 0..255). Alpha is copied.
 class NLEBeautyWhiteSkinEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEBeautyWhiteSkinEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEBeautyWhiteSkinEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEBeautyWhiteSkinEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEBeautyWhiteSkinEffect> kParams;
 
     // 0 on success (a level of 0 copies); 1 for a missing or unusable buffer or an output of
     // another size than the input; 3 for a negative level. Refusals write nothing. Works in place.
@@ -16,7 +21,5 @@ public:
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    void readLevel();
-
-    float whiteLevel = 0.0f;  // "white_lev", kept until a frame brings another
+    float whiteLevel;  // "white_lev", kept until a frame brings another
 };

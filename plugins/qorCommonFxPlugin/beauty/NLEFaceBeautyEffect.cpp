@@ -70,15 +70,11 @@ int NLEFaceBeautyEffect::alignedWidth(int width) {
     return remainder <= kMostCropped ? width - remainder : width + kBlock - remainder;
 }
 
-void NLEFaceBeautyEffect::readLevels() {
-    // The lite names come first so that the full names win where a description has both.
-    tessel::readParams(*this, {{"Smoothen", &smoothLevel},
-                               {"Color", &colorLevel},
-                               {"Whiten", &whiteLevel},
-                               {"smooth_lev", &smoothLevel},
-                               {"color_lev", &colorLevel},
-                               {"white_lev", &whiteLevel}});
-}
+// The lite descriptions name the levels "Smoothen", "Color" and "Whiten".
+const tessel::ParamTable<NLEFaceBeautyEffect> NLEFaceBeautyEffect::kParams{
+    {"smooth_lev", &NLEFaceBeautyEffect::smoothLevel, 50.0, "Smoothen"},
+    {"color_lev", &NLEFaceBeautyEffect::colorLevel, 0.0, "Color"},
+    {"white_lev", &NLEFaceBeautyEffect::whiteLevel, 0.0, "Whiten"}};
 
 // The input cropped or padded to the aligned width, with black first and last columns repaired
 // from their inner neighbours (black edge columns are typical of scaled video and would bleed
@@ -170,7 +166,7 @@ int32_t NLEFaceBeautyEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    readLevels();
+    tessel::readParams(*this, kParams);
     if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
 
     if (std::abs(smoothLevel) < kSmallestLevel && std::abs(colorLevel) < kSmallestLevel &&

@@ -3,7 +3,7 @@
 #include <opencv2/core.hpp>
 
 #include "framework/Frame.h"
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 #include "framework/rbfilter/CRBFilterSSE2.h"
 
 // Skin smoothing with colour lift and whitening. The picture is smoothed by the recursive
@@ -13,8 +13,13 @@
 // names the same levels "Smoothen", "Color" and "Whiten" in its lite variant.
 class NLEFaceBeautyEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEFaceBeautyEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEFaceBeautyEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEFaceBeautyEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEFaceBeautyEffect> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer or an output of another size than the
     // input (nothing written). Works in place.
@@ -27,14 +32,13 @@ public:
     static int alignedWidth(int width);
 
 private:
-    void readLevels();
     void prepareAligned(const tessel::Frame& in);
     const cv::Mat& smoothAligned();
     void finish(const tessel::Frame& in, const tessel::Frame& out, const cv::Mat& smoothed) const;
 
-    float smoothLevel = 50.0f;
-    float colorLevel = 0.0f;
-    float whiteLevel = 0.0f;
+    float smoothLevel;
+    float colorLevel;
+    float whiteLevel;
     CRBFilterSSE2 smoother;
     cv::Mat aligned, smoothed;
 };

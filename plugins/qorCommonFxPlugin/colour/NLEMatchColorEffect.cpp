@@ -79,16 +79,15 @@ void NLEMatchColorEffect::labf2bgrxAndReplace(const uint8_t* input, int32_t inpu
     }
 }
 
-void NLEMatchColorEffect::readSettings() {
-    tessel::readParams(*this, {{"mean_b", &targetMean[0]},
-                               {"mean_g", &targetMean[1]},
-                               {"mean_r", &targetMean[2]},
-                               {"stddb", &targetDeviation[0]},
-                               {"stddg", &targetDeviation[1]},
-                               {"stddr", &targetDeviation[2]},
-                               {"Enabled", &enabled},
-                               {"strength", &strengthPercent}});
-}
+const tessel::ParamTable<NLEMatchColorEffect> NLEMatchColorEffect::kParams{
+    {"mean_b", &NLEMatchColorEffect::meanL, 0.0},
+    {"mean_g", &NLEMatchColorEffect::meanAlpha, 0.0},
+    {"mean_r", &NLEMatchColorEffect::meanBeta, 0.0},
+    {"stddb", &NLEMatchColorEffect::deviationL, 0.0},
+    {"stddg", &NLEMatchColorEffect::deviationAlpha, 0.0},
+    {"stddr", &NLEMatchColorEffect::deviationBeta, 0.0},
+    {"Enabled", &NLEMatchColorEffect::enabled, 0.0},
+    {"strength", &NLEMatchColorEffect::strengthPercent, 100.0}};
 
 int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                        uint8_t*, int32_t, int32_t, int32_t, uint8_t* src, int32_t srcWidth,
@@ -96,9 +95,11 @@ int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    readSettings();
+    tessel::readParams(*this, kParams);
     if (!out.canHold(in)) return 1;
 
+    const float targetMean[3] = {meanL, meanAlpha, meanBeta};
+    const float targetDeviation[3] = {deviationL, deviationAlpha, deviationBeta};
     float sum = 0.0f;
     for (int k = 0; k < 3; ++k) sum += std::abs(targetMean[k]) + std::abs(targetDeviation[k]);
     // Without targets, or when the planes cannot be had, the frame passes unchanged.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 #include "plugins/qorCommonFxPlugin/colour/LabColour.h"
 
 // Reinhard colour transfer: the frame is converted into lαβ, each channel is shifted and scaled so
@@ -10,8 +10,13 @@
 // 0..1.5; a channel without spread in the frame is only shifted.
 class NLEMatchColorEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEMatchColorEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEMatchColorEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEMatchColorEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEMatchColorEffect> kParams;
 
     // 0 on success, also for the plain copy when disabled or without targets; 1 for a missing or
     // unusable buffer or an output that does not cover the input (nothing written). Only the input's
@@ -36,12 +41,11 @@ public:
                                     int width, int rows, const Replacement& replacement);
 
 private:
-    void readSettings();
-
-    float targetMean[3] = {0, 0, 0};       // "mean_b", "mean_g", "mean_r"
-    float targetDeviation[3] = {0, 0, 0};  // "stddb", "stddg", "stddr"
-    int32_t enabled = 0;
-    int32_t strengthPercent = 100;
+    // Target means and deviations of l, α and β.
+    float meanL, meanAlpha, meanBeta;
+    float deviationL, deviationAlpha, deviationBeta;
+    int32_t enabled;
+    int32_t strengthPercent;
     // Working planes, kept while the frame size stays so that a clip does not allocate per frame.
     labColour::LabPlanes planes;
 };

@@ -145,19 +145,18 @@ void correlationWeights(double measured, double target, double& a, double& b) {
 
 }  // namespace V2Utils
 
-void NLEMatchColorEffectV2::readSettings() {
-    tessel::readParams(*this, {{"f0", &targets[0]},
-                               {"f1", &targets[1]},
-                               {"f2", &targets[2]},
-                               {"f3", &targets[3]},
-                               {"f4", &targets[4]},
-                               {"f5", &targets[5]},
-                               {"f6", &targets[6]},
-                               {"f7", &targets[7]},
-                               {"f8", &targets[8]},
-                               {"Enabled", &enabled},
-                               {"strength", &strengthPercent}});
-}
+const tessel::ParamTable<NLEMatchColorEffectV2> NLEMatchColorEffectV2::kParams{
+    {"f0", &NLEMatchColorEffectV2::meanL, 0.0},
+    {"f1", &NLEMatchColorEffectV2::meanAlpha, 0.0},
+    {"f2", &NLEMatchColorEffectV2::meanBeta, 0.0},
+    {"f3", &NLEMatchColorEffectV2::deviationL, 0.0},
+    {"f4", &NLEMatchColorEffectV2::deviationAlpha, 0.0},
+    {"f5", &NLEMatchColorEffectV2::deviationBeta, 0.0},
+    {"f6", &NLEMatchColorEffectV2::correlation, 0.0},
+    {"f7", &NLEMatchColorEffectV2::grayMean, 0.0},
+    {"f8", &NLEMatchColorEffectV2::graySpread, 0.0},
+    {"Enabled", &NLEMatchColorEffectV2::enabled, 0.0},
+    {"strength", &NLEMatchColorEffectV2::strengthPercent, 100.0}};
 
 int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                          uint8_t*, int32_t, int32_t, int32_t, uint8_t* src, int32_t srcWidth,
@@ -176,7 +175,9 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
         vectorised = false;
     }
 
-    readSettings();
+    tessel::readParams(*this, kParams);
+    const float targets[9] = {meanL,         meanAlpha,   meanBeta, deviationL, deviationAlpha,
+                              deviationBeta, correlation, grayMean, graySpread};
     float sum = 0.0f;
     for (const float target : targets) sum += std::abs(target);
     if (strengthPercent == 0 || enabled == 0 || sum < 1e-9f) {

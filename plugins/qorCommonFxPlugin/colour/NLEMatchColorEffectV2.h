@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 #include "plugins/qorCommonFxPlugin/colour/LabColour.h"
 
 namespace V2Utils {
@@ -22,8 +22,13 @@ void correlationWeights(double measured, double target, double& a, double& b);
 // and premultiplied by the input alpha.
 class NLEMatchColorEffectV2 : public tessel::NLEEffectFilter {
 public:
-    explicit NLEMatchColorEffectV2(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEMatchColorEffectV2(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEMatchColorEffectV2() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEMatchColorEffectV2> kParams;
 
     // 0 on success, also for the plain copy when disabled, without targets or for a black frame; 3
     // (logged at level 4, nothing written) for an unreadable input, an unwritable output, rows
@@ -34,11 +39,13 @@ public:
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    void readSettings();
-
-    float targets[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};  // "f0".."f8"
-    int32_t enabled = 0;
-    int32_t strengthPercent = 100;
+    // The targets "f0".."f8": means and deviations of l, α and β, the α-β correlation, and the
+    // grey level's mean and spread.
+    float meanL, meanAlpha, meanBeta;
+    float deviationL, deviationAlpha, deviationBeta;
+    float correlation, grayMean, graySpread;
+    int32_t enabled;
+    int32_t strengthPercent;
     // Working planes of the region's size, kept between frames while the size stays.
     labColour::LabPlanes planes;
     cv::Mat gray;

@@ -62,10 +62,6 @@ cv::Mat lutAdding(int blue, int green, int red) {
     return lut;
 }
 
-TEST(NLEBeautySkinColorEffectTest, FactoryBuildsItForAlgorithmType2) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEBeautySkinColorEffect>(2));
-}
-
 TEST(NLEBeautySkinColorEffectTest, RaisesRedByATenthOfTheLevelRoundingTiesToEven) {
     expectPixels<NLEBeautySkinColorEffect>(
         "color_lev", {{10, {7, 8, 254, 9}, {7, 8, 255, 9}}, {10, {0, 0, 255, 0}, {0, 0, 255, 0}},
@@ -81,10 +77,6 @@ TEST(NLEBeautySkinColorEffectTest, RefusesLevelsThatWouldNotRaiseRed) {
 
 TEST(NLEBeautySkinColorEffectTest, WorksInPlaceAndKeepsItsLevel) {
     expectPhotoInPlaceAndAcrossFrames<NLEBeautySkinColorEffect>("color_lev", 30, lutAdding(0, 0, 3));
-}
-
-TEST(NLEBeautyWhiteSkinEffectTest, FactoryBuildsItForAlgorithmType1) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEBeautyWhiteSkinEffect>(1));
 }
 
 TEST(NLEBeautyWhiteSkinEffectTest, AddsAQuarterOfTheLevelToColourRoundingTiesToEven) {

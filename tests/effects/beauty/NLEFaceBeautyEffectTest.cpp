@@ -99,10 +99,6 @@ cv::Mat beautified(const cv::Mat& picture, const Levels& l) {
     return qortest::rendered(*effect, picture);
 }
 
-TEST(NLEFaceBeautyEffectTest, FactoryBuildsItForAlgorithmType100) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEFaceBeautyEffect>(100));
-}
-
 TEST(NLEFaceBeautyEffectTest, RefusesMissingBuffersAndOutputsOfAnotherSize) {
     auto effect = qortest::makeEffect<NLEFaceBeautyEffect>();
     qortest::expectRefusals(*effect, 1);

@@ -97,8 +97,7 @@ const Targets kSunset = {-0.35f, 0.12f, 0.06f, 0.25f, 0.08f, 0.05f};
 
 }  // namespace
 
-TEST(MatchColour, IsTheFactorysType87AndRefusesUnusableBuffers) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEMatchColorEffect>(87));
+TEST(MatchColour, RefusesUnusableBuffers) {
     auto effect = matchEffect(kSunset);
     qortest::expectRefusals(*effect, 1);
 }

@@ -57,7 +57,6 @@ cv::Mat testPicture() { return qortest::samplePicture("chelsea.png")(cv::Rect(0,
 
 // Every unusable buffer gives 3 and a level-4 log line, and nothing is written.
 TEST(MatchColourV2, RefusesUnusableBuffersWith3AndALogLine) {
-    EXPECT_TRUE(qortest::factoryBuilds<NLEMatchColorEffectV2>(107));
     auto effect = matchEffect(kWarm);
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(40, 30, 5));
     PaddedFrame out = qortest::untouchedFrame(40, 30), narrower = qortest::untouchedFrame(39, 30);
