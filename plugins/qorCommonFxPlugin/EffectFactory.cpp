@@ -5,10 +5,13 @@
 
 #include "plugins/qorCommonFxPlugin/finishing/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEColorWheel.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEHSLEffect.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEPixelRotateEffect.h"
+#include "plugins/qorCommonFxPlugin/colour/NLERGBCurveEffect.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERenderRegion.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEResizeBlur.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERings.h"
@@ -35,7 +38,10 @@ std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr i
     case 19: return std::make_unique<NLERenderRegion>(std::move(info));
     case 20: return std::make_unique<NLEMotion>(std::move(info));
     case 96: return std::make_unique<NLECompareView>(std::move(info));
+    case 98: return std::make_unique<NLEHSLEffect>(std::move(info));
     case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
+    case 101: return std::make_unique<NLERGBCurveEffect>(std::move(info));
+    case 105: return std::make_unique<NLEColorWheel>(std::move(info));
     case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
     default: return nullptr;
     }
