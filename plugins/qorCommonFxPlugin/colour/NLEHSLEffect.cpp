@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
@@ -20,6 +21,9 @@ constexpr float kZero = 1.1920929e-7f;  // single-precision machine epsilon
 constexpr int kRed = 0;
 constexpr int kStripes = 8;
 constexpr long kSerialPixels = 10000;  // frames up to this size are processed on the calling thread
+// Band settings up to this size keep every step of the four-pixel path finite, as in the
+// single-pixel path.
+constexpr float kVectorLimit = 1e6f;
 
 // Hue shift per unit of each band's hue value; saturation and lightness scale alike in every band.
 constexpr float kHueScale[NLEHSLEffect::kBandCount] = {0.3f, 0.2f, 0.2f, 0.4f, 0.4f, 0.4f, 0.4f, 0.4f};
@@ -72,24 +76,11 @@ public:
     void operator()(const cv::Range& stripes) const override {
         for (int i = stripes.start; i < stripes.end; ++i) {
             const cv::Range rows = stripeRows(i, in_.height, kStripes);
-            for (int y = rows.start; y < rows.end; ++y) adjustRow(in_.row(y), out_.row(y), in_.width);
+            for (int y = rows.start; y < rows.end; ++y) effect_.adjustHSLRow(in_.row(y), out_.row(y), in_.width);
         }
     }
 
 private:
-    // Runs of equal pixels are common in pictures: each is adjusted once.
-    void adjustRow(const uint8_t* pixel, uint8_t* target, int count) const {
-        uint32_t previous = 0;
-        uint8_t result[4] = {};
-        for (int x = 0; x < count; ++x, pixel += 4, target += 4) {
-            uint32_t current;
-            std::memcpy(&current, pixel, 4);
-            if (x == 0 || current != previous) effect_.adjustHSLPixel(pixel, result);
-            previous = current;
-            std::memcpy(target, result, 4);
-        }
-    }
-
     const Frame& out_;
     const Frame& in_;
     const NLEHSLEffect& effect_;
@@ -124,8 +115,108 @@ bool NLEHSLEffect::prepareBands() {
         // A band whose three values are all zero changes nothing and is skipped.
         if (!(isZero(s.hueShift) && isZero(s.saturation) && isZero(s.lightness))) activeBands_[activeCount_++] = i;
     }
+    vectorSafe_ = std::all_of(settings_.begin(), settings_.end(), [](const BandSetting& s) {
+        return std::abs(s.hueShift) <= kVectorLimit && std::abs(s.saturation) <= kVectorLimit &&
+               std::abs(s.lightness) <= kVectorLimit;
+    });
     return true;
 }
+
+void NLEHSLEffect::adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const {
+    int x = 0;
+#if CV_SIMD128
+    if (vectorSafe_) {
+        for (; x + 4 <= count; x += 4) adjustFourPixels(in + 4 * x, out + 4 * x);
+    }
+#endif
+    for (; x < count; ++x) adjustHSLPixel(in + 4 * x, out + 4 * x);
+}
+
+#if CV_SIMD128
+void NLEHSLEffect::adjustFourPixels(const uint8_t* in, uint8_t* out) const {
+    using cv::v_float32x4;
+    using cv::v_select;
+    const auto all = [](float v) { return cv::v_setall_f32(v); };
+    const v_float32x4 zero = all(0.0f), one = all(1.0f), half = all(0.5f);
+    const auto clamp01 = [&](const v_float32x4& v) { return cv::v_min(cv::v_max(v, zero), one); };
+
+    const cv::v_uint32x4 pixels = cv::v_load(reinterpret_cast<const unsigned*>(in));
+    const cv::v_uint32x4 byteMask = cv::v_setall_u32(0xFF);
+    const auto channel = [&](const cv::v_uint32x4& bits) {
+        return cv::v_cvt_f32(cv::v_reinterpret_as_s32(bits & byteMask)) * all(kByteScale);
+    };
+    const v_float32x4 r = channel(cv::v_shr<16>(pixels)), g = channel(cv::v_shr<8>(pixels)), b = channel(pixels);
+
+    // To HSL, as colour::toHsl.
+    const v_float32x4 mx = cv::v_max(cv::v_max(r, g), b), mn = cv::v_min(cv::v_min(r, g), b);
+    const v_float32x4 grey = mx == mn;
+    const v_float32x4 sum = mx + mn, range = mx - mn;
+    v_float32x4 lightness = sum * half;
+    // Each lane divides once, by the divisor of its own branch.
+    v_float32x4 saturation = range / v_select(lightness < half, sum, all(2.0f) - sum);
+    const v_float32x4 redMax = r == mx, greenMax = g == mx;
+    const v_float32x4 slope = v_select(redMax, g - b, v_select(greenMax, b - r, r - g)) / range;
+    v_float32x4 h = v_select(redMax, slope, slope + v_select(greenMax, all(2.0f), all(4.0f)));
+    h = h * all(0.166667f);
+    h = v_select(h < zero, h + one, h);
+    v_float32x4 hue = v_select(grey, all(kGreyHue), h * all(360.0f));
+    saturation = v_select(grey, zero, saturation);
+    lightness = v_select(grey, r, lightness);
+
+    for (int a = 0; a < activeCount_; ++a) {
+        const int i = activeBands_[a];
+        const BandSetting& s = settings_[i];
+        const BandBounds& bb = bounds_[i];
+        v_float32x4 inside, weight, shifted;
+        if (i == kRed) {
+            const float halfWidth = bb.upper;
+            const v_float32x4 near = (hue >= zero) & (hue <= all(bb.upper));
+            const v_float32x4 t = v_select(near, hue, all(360.0f) - hue) / all(halfWidth);
+            inside = near | (hue >= all(bb.lower));
+            weight = one - t;
+            shifted = v_select(near, all(s.hueShift) + all(bb.upper - s.hueShift) * t,
+                               all(bb.lower) + all(halfWidth + s.hueShift) * weight);
+        } else {
+            const float halfSpan = (bb.upper - bb.lower) * 0.5f;
+            const float centre = bb.lower + halfSpan;
+            const float target = centre + s.hueShift;
+            const v_float32x4 below = hue <= all(centre);
+            const v_float32x4 t = (hue - v_select(below, all(bb.lower), all(centre))) / all(halfSpan);
+            inside = (all(bb.lower) <= hue) & (hue <= all(bb.upper));
+            weight = v_select(below, t, one - t);
+            shifted = v_select(below, all(target - bb.lower) * t + all(bb.lower), all(bb.upper - target) * t + all(target));
+        }
+        const v_float32x4 k = v_select(lightness < half, all(2.0f) * lightness, all(2.0f) - all(2.0f) * lightness);
+        const v_float32x4 newSaturation = clamp01((one + all(s.saturation) * weight) * saturation);
+        const v_float32x4 newLightness = clamp01((one + saturation * k * all(s.lightness) * weight) * lightness);
+        shifted = v_select(shifted < zero, shifted + all(360.0f),
+                           v_select(shifted > all(360.0f), shifted - all(360.0f), shifted));
+        saturation = v_select(inside, newSaturation, saturation);
+        lightness = v_select(inside, newLightness, lightness);
+        hue = v_select(inside, shifted, hue);
+    }
+
+    // Back to channels, as colour::fromHsl.
+    const v_float32x4 q = v_select(lightness < half, (one + saturation) * lightness,
+                                   (saturation + lightness) - saturation * lightness);
+    const v_float32x4 p = all(2.0f) * lightness - q;
+    const v_float32x4 hh = hue * all(0.002778f);
+    v_float32x4 tR = hh + all(0.333333f), tB = hh - all(0.333333f);
+    tR = v_select(tR > one, tR - one, tR);
+    tB = v_select(tB < zero, tB + one, tB);
+    const v_float32x4 flat = saturation == zero;
+    const auto toChannel = [&](const v_float32x4& t) {
+        const v_float32x4 c = v_select(
+            t < all(0.166667f), p + (q - p) * all(6.0f) * t,
+            v_select(t < half, q, v_select(t < all(0.666667f), p + (all(0.666667f) - t) * (q - p) * all(6.0f), p)));
+        const cv::v_int32x4 rounded = cv::v_round(v_select(flat, lightness, c) * all(255.0f));
+        return cv::v_reinterpret_as_u32(cv::v_min(cv::v_max(rounded, cv::v_setzero_s32()), cv::v_setall_s32(255)));
+    };
+    const cv::v_uint32x4 result = toChannel(tB) | cv::v_shl<8>(toChannel(hh)) | cv::v_shl<16>(toChannel(tR)) |
+                                  (pixels & cv::v_setall_u32(0xFF000000u));
+    cv::v_store(reinterpret_cast<unsigned*>(out), result);
+}
+#endif
 
 void NLEHSLEffect::adjustHSLPixel(const uint8_t* in, uint8_t* out) const {
     colour::Hsl c = colour::toHsl(in[2] * kByteScale, in[1] * kByteScale, in[0] * kByteScale, kGreyHue);

@@ -35,9 +35,13 @@ public:
 
     // One BGRA pixel through the active bands with the settings of the last Transform.
     void adjustHSLPixel(const uint8_t* in, uint8_t* out) const;
+    // adjustHSLPixel over `count` pixels, four at a time where the settings allow.
+    void adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const;
 
 private:
     void readSettings();
+    // adjustHSLPixel on four pixels at once, in the same single-precision steps.
+    void adjustFourPixels(const uint8_t* in, uint8_t* out) const;
     // The band settings from the parameter values; false when every value is zero.
     bool prepareBands();
 
@@ -45,6 +49,7 @@ private:
     std::array<BandSetting, kBandCount> settings_{};
     std::array<int, kBandCount> activeBands_{};
     int activeCount_ = 0;
+    bool vectorSafe_ = false;  // settings small enough that no step overflows to infinity
     // Parameter values as the host sends them: hue, saturation, brightness per band.
     std::array<float, 3 * kBandCount> values_{};
     int32_t enabled_ = 0;

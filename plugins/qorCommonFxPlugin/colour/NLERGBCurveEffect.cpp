@@ -73,11 +73,13 @@ void solveControls(const std::vector<double>& k, std::vector<double>& first, std
     second[m - 1] = (k[m] + first[m - 1]) / 2;
 }
 
-// What the pixel loop looks up: each channel's curve as bytes, the luminance weight of every
-// byte value, and the luminance curve scaled to 0..255.
+// What the pixel loop looks up, by input byte: each channel's curve as bytes and that byte's
+// luminance term, the input's luminance terms in whole ten-thousandths; and the luminance curve
+// scaled to 0..255.
 struct CurveLookups {
     uint8_t curved[3][256];  // red, green, blue
-    double weighted[3][256];
+    double curvedTerm[3][256];
+    int inputTerm[3][256];
     float luminanceTarget[256];
 };
 
@@ -86,7 +88,8 @@ CurveLookups prepareLookups(const std::array<cv::Mat, 4>& tables) {
     for (int v = 0; v < 256; ++v) {
         for (int c = 0; c < 3; ++c) {
             l.curved[c][v] = cv::saturate_cast<uint8_t>(tables[c].at<float>(v) * 255.0f);
-            l.weighted[c][v] = kWeights[c] * v;
+            l.curvedTerm[c][v] = kWeights[c] * l.curved[c][v];
+            l.inputTerm[c][v] = kWholeWeights[c] * v;
         }
         const float target = tables[kLuminance].at<float>(v) * 255.0f;
         l.luminanceTarget[v] = std::isnan(target) ? 0.0f : std::clamp(target, -kTargetBound, kTargetBound);
@@ -100,8 +103,8 @@ void curveRow(const CurveLookups& l, const uint8_t* pixel, uint8_t* target, int 
     for (int x = 0; x < count; ++x, pixel += 4, target += 4) {
         const uint8_t b = pixel[0], g = pixel[1], r = pixel[2], a = pixel[3];
         const uint8_t r8 = l.curved[0][r], g8 = l.curved[1][g], b8 = l.curved[2][b];
-        const int index = (kWholeWeights[1] * g + kWholeWeights[0] * r + kWholeWeights[2] * b) / kWholeWeightSum;
-        const auto curvedLuminance = static_cast<float>(l.weighted[0][r8] + l.weighted[1][g8] + l.weighted[2][b8]);
+        const int index = (l.inputTerm[1][g] + l.inputTerm[0][r] + l.inputTerm[2][b]) / kWholeWeightSum;
+        const auto curvedLuminance = static_cast<float>(l.curvedTerm[0][r] + l.curvedTerm[1][g] + l.curvedTerm[2][b]);
         const int shift = static_cast<int>(l.luminanceTarget[index] - curvedLuminance);
         target[0] = shifted(b8, shift);
         target[1] = shifted(g8, shift);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "plugins/qorCommonFxPlugin/colour/HslColour.h"
+#include "effects/colour/ColourCube.h"
 #include "support/EffectChecks.h"
 
 namespace {
@@ -198,10 +199,7 @@ TEST(ColourWheels, MatchesThePlainReferenceOnEveryFrameShape) {
 // Every colour once, so that each pixel where the sampled luminance curve must give way to the
 // exact one is met.
 TEST(ColourWheels, EveryColourMatchesThePlainReference) {
-    cv::Mat cube(4096, 4096, CV_8UC4);
-    for (int i = 0; i < 1 << 24; ++i) {
-        cube.at<cv::Vec4b>(i >> 12, i & 4095) = {uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i * 7)};
-    }
+    const cv::Mat cube = qortest::everyColour();
     for (const int index : {0, 1}) {
         EXPECT_EQ(qortest::differingBytes(qortest::rendered(*wheelWith(kGrades[index]), cube, {}, 0, 0),
                                           referenceWheel(cube, kGrades[index])), 0) << kGrades[index].name;
