@@ -25,8 +25,6 @@ constexpr float kPi = 3.141592653589793f;
 constexpr float kHalfPi = 1.5707963267948966f;
 constexpr float kLumaWeights[3] = {0.299f, 0.587f, 0.114f};  // red, green, blue
 constexpr float kIdentity = 1e-6f;
-constexpr int kStripes = 8;
-constexpr long kSerialPixels = 10000;  // frames up to this size are processed on the calling thread
 
 // One hue segment of a colour offset table: start and end values of red, green and blue.
 struct Segment {
@@ -269,7 +267,7 @@ public:
 
     void operator()(const cv::Range& stripes) const override {
         for (int i = stripes.start; i < stripes.end; ++i) {
-            const cv::Range rows = tessel::stripeRows(i, in_.height, kStripes);
+            const cv::Range rows = tessel::stripeRows(i, in_.height, colour::kStripes);
             for (int y = rows.start; y < rows.end; ++y) wheelRow(pass_, in_.row(y), out_.row(y), in_.width);
         }
     }
@@ -398,10 +396,6 @@ int32_t NLEColorWheel::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
     prepareLuminance(*pass, settings_);
 
     const parallelColorWheel body(out, in, *pass);
-    if (static_cast<long>(in.width) * in.height > kSerialPixels) {
-        cv::parallel_for_(cv::Range(0, kStripes), body, cv::getNumThreads());
-    } else {
-        body(cv::Range(0, kStripes));
-    }
+    colour::runStripes(in, body);
     return 0;
 }

@@ -19,8 +19,6 @@ constexpr float kByteScale = 0.003922f;  // not 1/255: part of every result
 constexpr float kGreyHue = 0.6666667f * 360.0f;
 constexpr float kZero = 1.1920929e-7f;  // single-precision machine epsilon
 constexpr int kRed = 0;
-constexpr int kStripes = 8;
-constexpr long kSerialPixels = 10000;  // frames up to this size are processed on the calling thread
 // Band settings up to this size keep every step of the four-pixel path finite, as in the
 // single-pixel path.
 constexpr float kVectorLimit = 1e6f;
@@ -75,7 +73,7 @@ public:
 
     void operator()(const cv::Range& stripes) const override {
         for (int i = stripes.start; i < stripes.end; ++i) {
-            const cv::Range rows = stripeRows(i, in_.height, kStripes);
+            const cv::Range rows = stripeRows(i, in_.height, colour::kStripes);
             for (int y = rows.start; y < rows.end; ++y) effect_.adjustHSLRow(in_.row(y), out_.row(y), in_.width);
         }
     }
@@ -255,11 +253,7 @@ int32_t NLEHSLEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeigh
     if (!colour::canRender(in, out)) return 1;
 
     const parallelAdjustHSL body(out, in, *this);
-    if (static_cast<long>(in.width) * in.height > kSerialPixels) {
-        cv::parallel_for_(cv::Range(0, kStripes), body, cv::getNumThreads());
-    } else {
-        body(cv::Range(0, kStripes));
-    }
+    colour::runStripes(in, body);
     return 0;
 }
 
