@@ -240,7 +240,7 @@ double NLERGBCurveEffect::evaluateCurve(const CurvePoint* p, int knotCount, doub
 }
 
 void NLERGBCurveEffect::buildCurveLut(const CurvePoints& knots, CurvePoints first, CurvePoints second,
-                                      int knotCount, CurvePoints& remembered, int index, cv::Mat& table) {
+                                      int knotCount, CurvePoints& remembered, cv::Mat& table) {
     if (sameKnots(remembered, knots)) return;
     remembered = knots;
     const auto segments = static_cast<std::size_t>(knotCount - 1);
@@ -280,7 +280,7 @@ int32_t NLERGBCurveEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
         return 0;
     }
     for (int c = 0; c < 4; ++c) {
-        buildCurveLut(knots[c], firsts[c], seconds[c], static_cast<int>(knots[c].size()), rememberedKnots_[c], c,
+        buildCurveLut(knots[c], firsts[c], seconds[c], static_cast<int>(knots[c].size()), rememberedKnots_[c],
                       tables_[c]);
     }
     const CurveLookups lookups = prepareLookups(tables_);

@@ -48,10 +48,10 @@ public:
     // The Bezier parameter in [0, 1] at which the segment with x coordinates x0..x3 reaches `x`.
     static double findBezierParameter(double x0, double x1, double x2, double x3, double x);
 
-    // Rebuilds curve `index`'s table from its knots and controls unless the knots equal the
-    // remembered ones; controls that do not hold one point per segment are computed.
+    // Rebuilds a curve's table from its knots and controls unless the knots equal the remembered
+    // ones; controls that do not hold one point per segment are computed.
     void buildCurveLut(const CurvePoints& knots, CurvePoints first, CurvePoints second, int knotCount,
-                       CurvePoints& remembered, int index, cv::Mat& table);
+                       CurvePoints& remembered, cv::Mat& table);
 
     // Curve `index` (0 red, 1 green, 2 blue, 3 luminance): output 0..1 for input i / 255.
     const cv::Mat& curveTable(int index) const { return tables_[index]; }
