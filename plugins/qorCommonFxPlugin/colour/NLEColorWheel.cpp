@@ -9,6 +9,7 @@
 #include <opencv2/core/hal/intrin.hpp>
 
 #include "compositing/BlendTables.h"
+#include "compositing/ByteArithmetic.h"
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
 #include "framework/Stripes.h"
@@ -126,9 +127,13 @@ private:
 // Everything a frame's pixels share: the wheel curves of each channel byte, the luminance terms,
 // the luminance controls and the master values.
 struct WheelPass {
-    float curved[3][256];      // red, green, blue after their wheel curve, clamped to 0..1
-    float lumaOfInput[3][256];  // luminance term of each input byte
-    float lumaOfCurved[3][256];  // luminance term of each curved byte
+    // Per channel (red, green, blue) and byte: the byte after its wheel curve, clamped to 0..1,
+    // the byte's luminance term and the curved value's luminance term, side by side so that four
+    // pixels' terms load as four vectors.
+    struct ChannelTerms {
+        float curved, luma, curvedLuma, unused;
+    };
+    ChannelTerms terms[3][256];
     float lift, gamma, gain;    // luminance controls
     int32_t version;
     float masters[3];
@@ -159,9 +164,10 @@ void bytesFor(const float (&c)[3], float curvedLuma, float target, uint8_t (&byt
 
 // One pixel's colour bytes, red first.
 void wheelPixel(const WheelPass& pass, uint8_t r, uint8_t g, uint8_t b, uint8_t (&bytes)[3]) {
-    const float c[3] = {pass.curved[0][r], pass.curved[1][g], pass.curved[2][b]};
-    const float luma = pass.lumaOfInput[0][r] + pass.lumaOfInput[1][g] + pass.lumaOfInput[2][b];
-    const float curvedLuma = pass.lumaOfCurved[0][r] + pass.lumaOfCurved[1][g] + pass.lumaOfCurved[2][b];
+    const WheelPass::ChannelTerms &tr = pass.terms[0][r], &tg = pass.terms[1][g], &tb = pass.terms[2][b];
+    const float c[3] = {tr.curved, tg.curved, tb.curved};
+    const float luma = tr.luma + tg.luma + tb.luma;
+    const float curvedLuma = tr.curvedLuma + tg.curvedLuma + tb.curvedLuma;
     if (pass.sampled) {
         // The bytes are monotonic in the target: where both ends of its bracket give the same
         // bytes, those are the exact ones.
@@ -205,16 +211,15 @@ void wheelOne(const WheelPass& pass, const uint8_t* pixel, uint8_t* target) {
 // wheelPixel's sampled path for four pixels at once, in the same single-precision steps; false,
 // writing nothing, when the samples leave a byte of any of them undecided.
 bool wheelFourSampled(const WheelPass& pass, const uint8_t* pixel, uint8_t* target) {
-    // Channel c (red first) of the four pixels through `table`.
-    const auto gather = [pixel](const float(&table)[3][256], int c) {
-        const int b = 2 - c;
-        return cv::v_float32x4(table[c][pixel[b]], table[c][pixel[4 + b]], table[c][pixel[8 + b]],
-                               table[c][pixel[12 + b]]);
-    };
-    const cv::v_float32x4 luma =
-        gather(pass.lumaOfInput, 0) + gather(pass.lumaOfInput, 1) + gather(pass.lumaOfInput, 2);
-    const cv::v_float32x4 curvedLuma =
-        gather(pass.lumaOfCurved, 0) + gather(pass.lumaOfCurved, 1) + gather(pass.lumaOfCurved, 2);
+    // The terms of channel c (red first) of the four pixels, one vector per kind.
+    cv::v_float32x4 curved[3], lumaTerms[3], curvedTerms[3];
+    for (int c = 0; c < 3; ++c) {
+        const auto load = [&](int i) { return cv::v_load(&pass.terms[c][pixel[4 * i + 2 - c]].curved); };
+        cv::v_float32x4 unused;
+        cv::v_transpose4x4(load(0), load(1), load(2), load(3), curved[c], lumaTerms[c], curvedTerms[c], unused);
+    }
+    const cv::v_float32x4 luma = lumaTerms[0] + lumaTerms[1] + lumaTerms[2];
+    const cv::v_float32x4 curvedLuma = curvedTerms[0] + curvedTerms[1] + curvedTerms[2];
     const cv::v_float32x4 position = luma * cv::v_setall_f32(static_cast<float>(LuminanceSamples::kCellsPerUnit));
     const cv::v_int32x4 cell = cv::v_trunc(position);
     alignas(16) int k[4];
@@ -230,19 +235,22 @@ bool wheelFourSampled(const WheelPass& pass, const uint8_t* pixel, uint8_t* targ
     const cv::v_float32x4 line = start + (end - start) * (position - cv::v_cvt_f32(cell));
     const cv::v_float32x4 lowShift = clamp(line - bound) - curvedLuma;
     const cv::v_float32x4 highShift = clamp(line + bound) - curvedLuma;
-    alignas(16) int bytes[3][4];
+    cv::v_int32x4 bytes[3];
     for (int c = 0; c < 3; ++c) {
-        const cv::v_float32x4 channel = gather(pass.curved, c);
-        const cv::v_int32x4 low = cv::v_round(clamp(channel + lowShift) * scale);
-        const cv::v_int32x4 high = cv::v_round(clamp(channel + highShift) * scale);
-        if (cv::v_check_any(low != high)) return false;
-        cv::v_store(bytes[c], low);
+        bytes[c] = cv::v_round(clamp(curved[c] + lowShift) * scale);
+        const cv::v_int32x4 high = cv::v_round(clamp(curved[c] + highShift) * scale);
+        if (cv::v_check_any(bytes[c] != high)) return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        const uint8_t colour[3] = {static_cast<uint8_t>(bytes[0][i]), static_cast<uint8_t>(bytes[1][i]),
-                                   static_cast<uint8_t>(bytes[2][i])};
-        writePremultiplied(*pass.tables, colour, pixel[4 * i + 3], target + 4 * i);
-    }
+    // The colour bytes beside the input alpha, premultiplied by it; the alpha stays as it was.
+    const cv::v_uint32x4 alphaMask = cv::v_setall_u32(0xFF000000u);
+    const cv::v_uint32x4 input = cv::v_load(reinterpret_cast<const unsigned*>(pixel)) & alphaMask;
+    const cv::v_uint32x4 colour = cv::v_reinterpret_as_u32(bytes[2] | cv::v_shl<8>(bytes[1]) | cv::v_shl<16>(bytes[0]));
+    imageC::FourPixels lanes;
+    cv::v_expand(cv::v_reinterpret_as_u8(colour | input), lanes.first, lanes.second);
+    lanes.first = imageC::mul255(lanes.first, imageC::broadcastAlpha(lanes.first));
+    lanes.second = imageC::mul255(lanes.second, imageC::broadcastAlpha(lanes.second));
+    const cv::v_uint32x4 premultiplied = cv::v_reinterpret_as_u32(cv::v_pack(lanes.first, lanes.second));
+    cv::v_store(reinterpret_cast<unsigned*>(target), (premultiplied & ~alphaMask) | input);
     return true;
 }
 #endif
@@ -293,9 +301,8 @@ void prepareChannels(WheelPass& pass, const NLEColorWheel::Settings& s) {
     for (int c = 0; c < 3; ++c) {
         for (int v = 0; v < 256; ++v) {
             const float x = static_cast<float>(v) * kByteScale;
-            pass.curved[c][v] = clamp01(NLEColorWheel::toneCurve(x, lift[c], gamma[c], gain[c], s.version));
-            pass.lumaOfInput[c][v] = kLumaWeights[c] * x;
-            pass.lumaOfCurved[c][v] = kLumaWeights[c] * pass.curved[c][v];
+            const float curved = clamp01(NLEColorWheel::toneCurve(x, lift[c], gamma[c], gain[c], s.version));
+            pass.terms[c][v] = {curved, kLumaWeights[c] * x, kLumaWeights[c] * curved, 0.0f};
         }
     }
 }
