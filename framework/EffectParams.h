@@ -54,7 +54,11 @@ bool readDeclared(NLEEffectFilter& filter, const char* name, std::string& target
 template <typename Owner>
 class ParamTable {
 public:
-    using Member = std::variant<int32_t Owner::*, float Owner::*, double Owner::*, std::string Owner::*>;
+    // Where a value lands: a member of `Owner`, or, for values kept inside arrays or nested
+    // records, a function giving the target within `Owner`. Both lists are in ParamKind order.
+    using Member = std::variant<int32_t Owner::*, float Owner::*, double Owner::*, std::string Owner::*,
+                                int32_t& (*)(Owner&), float& (*)(Owner&), double& (*)(Owner&),
+                                std::string& (*)(Owner&)>;
     struct Field {
         const char* name;
         Member member;
@@ -78,9 +82,10 @@ public:
         for (const Field& field : fields_) {
             std::visit(
                 [&](auto member) {
-                    using T = std::remove_reference_t<decltype(owner.*member)>;
-                    if constexpr (std::is_same_v<T, std::string>) (owner.*member).clear();
-                    else owner.*member = static_cast<T>(field.defaultValue);
+                    auto& target = targetOf(owner, member);
+                    using T = std::remove_reference_t<decltype(target)>;
+                    if constexpr (std::is_same_v<T, std::string>) target.clear();
+                    else target = static_cast<T>(field.defaultValue);
                 },
                 field.member);
         }
@@ -91,16 +96,21 @@ public:
         for (const Field& field : fields_) {
             std::visit(
                 [&](auto member) {
-                    if (field.alias) readDeclared(filter, field.alias, owner.*member);
-                    readDeclared(filter, field.name, owner.*member);
+                    if (field.alias) readDeclared(filter, field.alias, targetOf(owner, member));
+                    readDeclared(filter, field.name, targetOf(owner, member));
                 },
                 field.member);
         }
     }
 
 private:
-    // The alternatives of Member are listed in ParamKind order.
-    static ParamKind kindOf(const Member& member) { return static_cast<ParamKind>(member.index()); }
+    static ParamKind kindOf(const Member& member) { return static_cast<ParamKind>(member.index() % 4); }
+
+    template <typename Where>
+    static auto& targetOf(Owner& owner, Where where) {
+        if constexpr (std::is_member_object_pointer_v<Where>) return owner.*where;
+        else return where(owner);
+    }
 
     std::vector<Field> fields_;
     std::vector<ParamDeclaration> declarations_;

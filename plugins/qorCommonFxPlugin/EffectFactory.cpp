@@ -8,12 +8,15 @@
 #include "plugins/qorCommonFxPlugin/beauty/NLEFaceBeautyEffect.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEBoarder.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLECircleHighlight.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEColorWheel.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffect.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEHSLEffect.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 #include "plugins/qorCommonFxPlugin/layer/NLEPixelRotateEffect.h"
+#include "plugins/qorCommonFxPlugin/colour/NLERGBCurveEffect.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERenderRegion.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEResizeBlur.h"
 #include "plugins/qorCommonFxPlugin/overlays/NLERings.h"
@@ -60,8 +63,11 @@ const EffectClass* effectClassOf(int32_t algorithmType) {
         effectClass<NLEMotion>(20),
         effectClass<NLEMatchColorEffect>(87),
         effectClass<NLECompareView>(96),
+        effectClass<NLEColorWheel>(98),
         effectClass<NLEScopeEffect>(99),
         effectClass<NLEFaceBeautyEffect>(100),
+        effectClass<tessel::NLEHSLEffect>(101),
+        effectClass<NLERGBCurveEffect>(105),
         effectClass<NLEMatchColorEffectV2>(107),
         effectClass<NLEToneMapToSelectColor>(108),
     };

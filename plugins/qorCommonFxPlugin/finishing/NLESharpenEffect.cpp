@@ -157,8 +157,9 @@ const tessel::ParamTable<NLESharpenEffect> NLESharpenEffect::kParams{{"amount", 
 
 int NLESharpenEffect::softenKernelSize(double amount, int width, int height) {
     const int longerSide = std::max(width, height);
-    // The resolution factor counts whole multiples of 640 pixels.
-    const double size = std::abs(std::max(amount, kStrongestSoften) / 20) * (longerSide / 640) + 0.5;
+    // The resolution factor is the longer side in units of 640 pixels, fractions included, so
+    // that previews and proxies below 640 pixels soften too.
+    const double size = std::abs(std::max(amount, kStrongestSoften) / 20) * (longerSide / 640.0) + 0.5;
     // A box wider than the frame blurs no further; the bound keeps the conversion defined.
     return size < longerSide ? static_cast<int>(size) : longerSide;
 }
