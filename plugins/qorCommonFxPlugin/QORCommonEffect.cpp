@@ -8,7 +8,6 @@ namespace tessel::qorCommonFxPlugin {
 namespace {
 
 constexpr int32_t kRenderFailed = 4;
-constexpr const char* kSkinProtectName = "skinProtect";
 
 Frame frameOf(QORImageBuffer* buffer) {
     if (!buffer) return {};

@@ -12,6 +12,9 @@
 
 namespace tessel::qorCommonFxPlugin {
 
+// The protection strength is read by the host-facing object, not by the effect.
+constexpr const char* kSkinProtectName = "skinProtect";
+
 // True for the effects whose output skin protection changes: the two colour-matching effects.
 bool protectsSkin(const char* effectGuid);
 

@@ -63,15 +63,6 @@ const std::set<std::string> kNotCreatable = {
     "56A91214-616D-4C81-B857-EDC89D770CC2",  // ReservedEffect88
     "ACC775D5-4E8B-4503-84CE-BF589F499F59",  // ReservedEffect110
     "C10E027A-9E2A-414A-B344-B993A3E7D3DA",  // ReservedEffect111
-    "ADEC1819-598F-4CFE-B89B-FA3355AD4220",  // WhiteSkin
-    "5FC17C9E-0AB6-4354-AFD6-283DF478B838",  // SkinColor
-    "718F5DC3-D828-48BF-B7CF-135474EF64A4",  // MatchColor
-    "54DD9E35-EBB6-4664-87B6-1C64432F389B",  // HSLAdjust
-    "0252B095-6200-4D5D-A77C-59624C2D45AA",  // FaceBeauty
-    "44F9F2EE-5EFD-4C8B-8E99-AA411DB56B36",  // FaceBeautyLite
-    "0FDB786D-A9A9-4ED7-9964-AC6954FB441A",  // RGBCurves
-    "5C720A04-AC9C-4DF3-811D-EDB3C1B0D14A",  // ColorWheel
-    "779373A8-DBFA-41CD-BD17-741C46015D49",  // MatchColorV2
 };
 
 // One frame through the host-facing object: `output` may be the very buffer of `input`.

@@ -99,8 +99,6 @@ const std::vector<WheelCase> kGrades = {
                                 {"gamma_hue", NAN}, {"gamma_saturation", 0.5f}}, 1},
 };
 
-TEST(ColourWheels, IsTheFactorysType105) { EXPECT_TRUE(qortest::factoryBuilds<NLEColorWheel>(105)); }
-
 // Segment ends, the green jump after 60 degrees, the 1.4 blue peak of the gamma table, and hues
 // outside 0..360 wrapped onto the wheel.
 TEST(ColourWheels, OffsetTablesAtTheirSegmentBounds) {

@@ -29,8 +29,6 @@ cv::Vec4b adjusted(NLEHSLEffect& effect, const cv::Vec4b& colour) {
     return qortest::rendered(effect, pixels({colour})).at<cv::Vec4b>(0, 0);
 }
 
-TEST(HslAdjustment, IsTheFactorysType98) { EXPECT_TRUE(qortest::factoryBuilds<NLEHSLEffect>(98)); }
-
 // Switched off, missing the switch, or with nothing to do: 1 and the output untouched.
 TEST(HslAdjustment, DeclinesWhenOffOrAllZero) {
     PaddedFrame in = PaddedFrame::from(qortest::noisePicture(30, 20, 2));

@@ -61,8 +61,6 @@ cv::Mat referenceCurves(const NLERGBCurveEffect& effect, const cv::Mat& in) {
     return out;
 }
 
-TEST(RgbCurves, IsTheFactorysType101) { EXPECT_TRUE(qortest::factoryBuilds<NLERGBCurveEffect>(101)); }
-
 TEST(RgbCurves, ParsesPointListsAndSkipsWhatIsNotAPoint) {
     struct Case {
         std::string text;
