@@ -19,6 +19,7 @@ Command addListCommand(CLI::App& app);
 Command addDescribeCommand(CLI::App& app);
 Command addApplyCommand(CLI::App& app);
 Command addGalleryCommand(CLI::App& app);
+Command addValidateCommand(CLI::App& app);
 
 // Opens the module for `options` and runs `body` on it; the error exit when it cannot be opened.
 int withSession(const Options& options, const std::function<int(Session&)>& body);

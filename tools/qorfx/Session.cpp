@@ -22,7 +22,9 @@ fs::path executableFolder() {
 fs::path firstExisting(const fs::path& base, std::initializer_list<const char*> candidates) {
     for (const char* candidate : candidates) {
         const fs::path path = (base / candidate).lexically_normal();
-        if (fs::exists(path)) return path;
+        std::error_code error;
+        const fs::path real = fs::canonical(path, error);
+        if (!error) return real;
     }
     return (base / *candidates.begin()).lexically_normal();
 }

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", options.verbose, "show the module's diagnostic messages");
 
     const std::vector<Command> commands = {addListCommand(app), addDescribeCommand(app), addApplyCommand(app),
-                                           addGalleryCommand(app)};
+                                           addGalleryCommand(app), addValidateCommand(app)};
     for (const Command& command : commands) {
         command.cli->add_flag("-v,--verbose", options.verbose, "show the module's diagnostic messages");
     }
