@@ -177,7 +177,7 @@ std::optional<ParsedValue> parseParamSetting(const ParamAnnouncement& param, con
         const auto value = at == std::string::npos ? std::nullopt : parseParamValue(param, piece.substr(0, at), error);
         const auto seconds = at == std::string::npos ? std::nullopt : parseKeyTime(piece.substr(at + 1), fps);
         if (!value || !seconds) {
-            error = "cannot read the keyframe "" + piece + "" of " + param.name +
+            error = "cannot read the keyframe \"" + piece + "\" of " + param.name +
                     ": write VALUE@SECONDS or VALUE@FRAMEf, for example 0@0,40@2 or 0@0f,40@50f, with " +
                     expectedValue(param) + " as values";
             return std::nullopt;
