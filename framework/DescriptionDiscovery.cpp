@@ -1,7 +1,9 @@
 #include "framework/DescriptionDiscovery.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "framework/ConfDescription.h"
@@ -29,6 +31,20 @@ Kind kindOf(const fs::path& file, Kind best) {
     return Kind::None;
 }
 
+// The entries of `directory` in the order the Windows file search lists them, whatever order the
+// file system delivers, so the same tree always registers its effects in the same order.
+std::vector<fs::directory_entry> entriesInNameOrder(const fs::path& directory) {
+    std::vector<std::pair<std::wstring, fs::directory_entry>> named;
+    for (const auto& entry : fs::directory_iterator(directory, fs::directory_options::skip_permission_denied)) {
+        named.emplace_back(platform::utf8ToWide(entry.path().filename().string()), entry);
+    }
+    std::sort(named.begin(), named.end(),
+              [](const auto& a, const auto& b) { return platform::listedBefore(a.first, b.first); });
+    std::vector<fs::directory_entry> entries;
+    for (auto& item : named) entries.push_back(std::move(item.second));
+    return entries;
+}
+
 class DescriptionScan {
 public:
     std::vector<FoundDescription> found;
@@ -51,7 +67,7 @@ private:
 
     void scanEntries(const fs::path& directory) {
         FoundDescription best{Kind::None, {}, {}};
-        for (const auto& entry : fs::directory_iterator(directory, fs::directory_options::skip_permission_denied)) {
+        for (const auto& entry : entriesInNameOrder(directory)) {
             if (entry.is_directory()) {
                 scan(entry.path());
                 continue;

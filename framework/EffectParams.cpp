@@ -1,24 +1,77 @@
 #include "framework/EffectParams.h"
 
+#include <cstdio>
+
 namespace tessel {
 
-bool readParam(const NLEEffectFilter& filter, const char* name, ParamTarget target) {
+namespace {
+
+ParamDiagnosticSink diagnosticSink = nullptr;
+
+void reportKindMismatch(NLEEffectFilter& filter, const char* name, ParamKind kind, uint32_t type) {
+    if (!diagnosticSink || !filter.firstKindMismatch()) return;
+    char message[256];
+    std::snprintf(message, sizeof message,
+                  "Effect %s reads parameter \"%s\" as %s, but its description gives type %u; the value is "
+                  "ignored. Declare the parameter with TYPE \"%s\" in description.json.",
+                  filter.GetGUID(), name, kindName(kind), static_cast<unsigned>(type),
+                  kind == ParamKind::Text ? "string" : kindName(kind));
+    diagnosticSink(message);
+}
+
+template <typename T>
+bool readAs(NLEEffectFilter& filter, const char* name, ParamKind kind, T& target) {
     ParamValue value;
     if (!filter.GetParam(name, value)) return false;
-    std::visit(
-        [&value](auto* member) {
-            using T = std::remove_pointer_t<decltype(member)>;
-            if constexpr (std::is_same_v<T, int32_t>) *member = value.asInt();
-            else if constexpr (std::is_same_v<T, float>) *member = value.asFloat();
-            else if constexpr (std::is_same_v<T, double>) *member = value.asDouble();
-            else *member = value.text;
-        },
-        target);
+    if (!kindAccepts(kind, value.kind)) {
+        reportKindMismatch(filter, name, kind, value.kind);
+        return false;
+    }
+    if constexpr (std::is_same_v<T, int32_t>) target = value.asInt();
+    else if constexpr (std::is_same_v<T, float>) target = value.asFloat();
+    else if constexpr (std::is_same_v<T, double>) target = value.asDouble();
+    else target = value.text;
     return true;
 }
 
-void readParams(const NLEEffectFilter& filter, std::initializer_list<ParamField> fields) {
-    for (const auto& field : fields) readParam(filter, field.name, field.target);
+}  // namespace
+
+const char* kindName(ParamKind kind) {
+    switch (kind) {
+    case ParamKind::Int: return "int";
+    case ParamKind::Float: return "float";
+    case ParamKind::Double: return "double";
+    case ParamKind::Text: return "text";
+    }
+    return "?";
+}
+
+bool kindAccepts(ParamKind kind, uint32_t type) {
+    switch (kind) {
+    case ParamKind::Int: return type == toCode(ParamType::Int) || type == toCode(ParamType::Point);
+    case ParamKind::Float: return type == toCode(ParamType::Float);
+    case ParamKind::Double: return type == toCode(ParamType::Double);
+    case ParamKind::Text: return type == toCode(ParamType::String);
+    }
+    return false;
+}
+
+void setParamDiagnosticSink(ParamDiagnosticSink sink) { diagnosticSink = sink; }
+
+bool readDeclared(NLEEffectFilter& filter, const char* name, int32_t& target) {
+    return readAs(filter, name, ParamKind::Int, target);
+}
+
+bool readDeclared(NLEEffectFilter& filter, const char* name, float& target) {
+    return readAs(filter, name, ParamKind::Float, target);
+}
+
+bool readDeclared(NLEEffectFilter& filter, const char* name, double& target) {
+    return readAs(filter, name, ParamKind::Double, target);
+}
+
+bool readDeclared(NLEEffectFilter& filter, const char* name, std::string& target) {
+    return readAs(filter, name, ParamKind::Text, target);
 }
 
 }  // namespace tessel

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "framework/NLEFilterInfo.h"
 
@@ -47,6 +48,9 @@ public:
     // Copies the current value of `name` into `value`; false (value untouched) for an unknown name.
     bool GetParam(const char* name, ParamValue& value) const;
     const char* GetGUID() const { return identifier_.c_str(); }
+    // True on the first call for this object only: a parameter whose description type does not
+    // match what the effect reads is reported once, not on every frame.
+    bool firstKindMismatch() { return !std::exchange(kindMismatchReported_, true); }
 
     struct Rect {
         float x, y, width, height;
@@ -69,6 +73,7 @@ private:
     uint64_t frameRateNumerator_ = 25;
     uint64_t frameRateDenominator_ = 1;
     std::string identifier_;
+    bool kindMismatchReported_ = false;
 };
 
 // Cuts a parameter name to the length used as a table key.

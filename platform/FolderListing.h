@@ -12,8 +12,14 @@ struct FolderEntry {
     bool isDirectory = false;
 };
 
-// The entries of `folder` (without "." and ".."), in the order the file system delivers them;
-// nothing when the folder cannot be opened.
+// The entries of `folder` (without "." and ".."), in name order (listedBefore); nothing when the
+// folder cannot be opened.
 std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& folder);
+
+// The order in which the Windows file search lists a folder on NTFS, so that a tree is visited the
+// same way on every file system: names compared by UTF-16 code units with ASCII letters upper-cased
+// ("a" before "B" before "_x"). Names that differ only in letter case (possible on POSIX only) are
+// ordered by their exact code units.
+bool listedBefore(const std::wstring& a, const std::wstring& b);
 
 }  // namespace platform

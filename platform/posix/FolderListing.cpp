@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform {
@@ -18,7 +19,29 @@ bool isDirectoryEntry(const std::string& folder, const dirent& entry) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// UTF-16 code units with ASCII letters upper-cased; wchar_t is UTF-32 here, so characters past
+// U+FFFF become their surrogate pairs, which sort as they do on Windows.
+std::u16string sortKey(const std::wstring& name) {
+    std::u16string key;
+    key.reserve(name.size());
+    for (const wchar_t c : name) {
+        const auto code = static_cast<char32_t>(c);
+        if (code > 0xFFFF) {
+            key.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            key.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            key.push_back(static_cast<char16_t>(code >= u'a' && code <= u'z' ? code - (u'a' - u'A') : code));
+        }
+    }
+    return key;
+}
+
 }  // namespace
+
+bool listedBefore(const std::wstring& a, const std::wstring& b) {
+    const std::u16string keyA = sortKey(a), keyB = sortKey(b);
+    return keyA != keyB ? keyA < keyB : a < b;
+}
 
 std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& folder) {
     const std::string path = wideToUtf8(folder);
@@ -30,6 +53,8 @@ std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& folder) {
         entries.push_back({utf8ToWide(entry->d_name), isDirectoryEntry(path, *entry)});
     }
     closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return listedBefore(a.name, b.name); });
     return entries;
 }
 

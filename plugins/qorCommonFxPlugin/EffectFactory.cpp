@@ -20,25 +20,58 @@
 
 namespace tessel::qorCommonFxPlugin {
 
+namespace {
+
+// One effect class: the algorithm type it renders, how to build it, and its declared parameters.
+struct EffectClass {
+    int32_t algorithmType;
+    std::unique_ptr<NLEEffectFilter> (*create)(NLEFilterInfoPtr info);
+    const std::vector<ParamDeclaration>& (*parameters)();
+};
+
+template <typename Effect>
+EffectClass effectClass(int32_t algorithmType) {
+    return {algorithmType,
+            [](NLEFilterInfoPtr info) -> std::unique_ptr<NLEEffectFilter> {
+                return std::make_unique<Effect>(std::move(info));
+            },
+            []() -> const std::vector<ParamDeclaration>& { return Effect::kParams.declarations(); }};
+}
+
+const EffectClass* effectClassOf(int32_t algorithmType) {
+    static const EffectClass classes[] = {
+        effectClass<NLESharpenEffect>(4),
+        effectClass<NLEBoarder>(5),
+        effectClass<NLECircleHighlight>(7),
+        effectClass<NLEGreenChannelControl>(9),
+        effectClass<NLEPixelRotateEffect>(13),
+        effectClass<NLERings>(14),
+        effectClass<NLEVideoGenerator>(15),
+        effectClass<NLEResizeBlur>(17),
+        effectClass<NLETransform>(18),
+        effectClass<NLERenderRegion>(19),
+        effectClass<NLEMotion>(20),
+        effectClass<NLECompareView>(96),
+        effectClass<NLEScopeEffect>(99),
+        effectClass<NLEToneMapToSelectColor>(108),
+    };
+    for (const EffectClass& effect : classes) {
+        if (effect.algorithmType == algorithmType) return &effect;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<NLEEffectFilter> EffectRegistry::createFilter(NLEFilterInfoPtr info) {
     if (!info) return nullptr;
-    switch (info->GetAlgorithmType()) {
-    case 4: return std::make_unique<NLESharpenEffect>(std::move(info));
-    case 5: return std::make_unique<NLEBoarder>(std::move(info));
-    case 7: return std::make_unique<NLECircleHighlight>(std::move(info));
-    case 9: return std::make_unique<NLEGreenChannelControl>(std::move(info));
-    case 13: return std::make_unique<NLEPixelRotateEffect>(std::move(info));
-    case 14: return std::make_unique<NLERings>(std::move(info));
-    case 15: return std::make_unique<NLEVideoGenerator>(std::move(info));
-    case 17: return std::make_unique<NLEResizeBlur>(std::move(info));
-    case 18: return std::make_unique<NLETransform>(std::move(info));
-    case 19: return std::make_unique<NLERenderRegion>(std::move(info));
-    case 20: return std::make_unique<NLEMotion>(std::move(info));
-    case 96: return std::make_unique<NLECompareView>(std::move(info));
-    case 99: return std::make_unique<NLEScopeEffect>(std::move(info));
-    case 108: return std::make_unique<NLEToneMapToSelectColor>(std::move(info));
-    default: return nullptr;
-    }
+    const EffectClass* effect = effectClassOf(info->GetAlgorithmType());
+    return effect ? effect->create(std::move(info)) : nullptr;
+}
+
+const std::vector<ParamDeclaration>* EffectRegistry::declaredParameters(int32_t algorithmType) {
+    const EffectClass* effect = effectClassOf(algorithmType);
+    return effect ? &effect->parameters() : nullptr;
 }
 
 }  // namespace tessel::qorCommonFxPlugin

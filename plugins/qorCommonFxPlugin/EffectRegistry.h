@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/DescriptionDiscovery.h"
+#include "framework/EffectParams.h"
 #include "framework/NLEEffectFilter.h"
 #include "framework/NLEFilterInfo.h"
 
@@ -46,6 +47,9 @@ public:
 
     // A new effect of the description's algorithm type, or null for a type without an effect class.
     static std::unique_ptr<NLEEffectFilter> createFilter(NLEFilterInfoPtr info);
+    // The parameters the effect class of `algorithmType` reads, in its declaration order, or null
+    // for a type without an effect class. The list lives as long as the process.
+    static const std::vector<ParamDeclaration>* declaredParameters(int32_t algorithmType);
 
 private:
     std::vector<NLEFilterInfoPtr> ordered_;

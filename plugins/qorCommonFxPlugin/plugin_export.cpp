@@ -36,6 +36,8 @@ void acquireSuites(QORHostInterface* host) {
     provider->AcquireSuite("GPU Device Suite", 1, &suites.gpuDevice);
 }
 
+void logParamDiagnostic(const char* message) { hostLog(LogLevel::Diagnostic, "%s", message); }
+
 // The effect root the host names, followed by the folder of this module's effects; empty when the
 // host offers no util suite.
 std::string effectDirectory() {
@@ -74,6 +76,7 @@ extern "C" {
 QOR_EXPORT int32_t StartupQOR(QORHostInterface* host, QORPluginInfo* info) {
     try {
         acquireSuites(host);
+        setParamDiagnosticSink(logParamDiagnostic);
         EffectRegistry* registry = EffectRegistry::instance();
         if (registry) discoverEffects(*registry);
         fillPluginInfo(info, registry ? registry->count() : 0);

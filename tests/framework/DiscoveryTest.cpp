@@ -108,3 +108,23 @@ TEST(ConfFolderLoader, ReadsTheConfOfOneFolderOnly) {
     }
     EXPECT_EQ(loadConfFromFolder(nullptr), nullptr);
 }
+
+// Folders are visited in the Windows listing order (letters compared upper-cased), never in the
+// order the file system happens to deliver: here creation order, byte order and listing order all
+// differ.
+TEST(DescriptionWalk, VisitsFoldersInNameOrderWhateverTheCreationOrder) {
+    qortest::TempFolder temp;
+    for (const char* folder : {"Zeta", "_under", "beta", "Alpha", "a1"}) {
+        temp.write(std::string(folder) + "/description.json", "{}");
+    }
+    std::vector<std::string> order;
+    for (const auto& found : walk(temp.path())) order.push_back(std::get<2>(found).substr(temp.path().size()));
+    EXPECT_EQ(order, (std::vector<std::string>{"/a1/", "/Alpha/", "/beta/", "/Zeta/", "/_under/"}));
+
+    // The single-folder loader takes the last candidate in the same order.
+    temp.write("conf/B.conf", R"({"GUID": "B"})");
+    temp.write("conf/a.conf", R"({"GUID": "A"})");
+    const auto loaded = loadConfFromFolder((temp.path() + "/conf").c_str());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetGUID(), "B");
+}

@@ -1,8 +1,10 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 using namespace tessel;
 
@@ -44,7 +46,65 @@ NLEFilterInfoPtr description() {
     return info;
 }
 
+// A filter that reads one parameter of each kind through its declaration table.
+class DeclaredFilter : public CountingFilter {
+public:
+    explicit DeclaredFilter(NLEFilterInfoPtr info) : CountingFilter(std::move(info)) { kParams.setDefaults(*this); }
+    void readAll() { readParams(*this, kParams); }
+
+    static const ParamTable<DeclaredFilter> kParams;
+    float amount;
+    int32_t level;
+    double scale;
+    std::string path;
+};
+
+const ParamTable<DeclaredFilter> DeclaredFilter::kParams{{"amount", &DeclaredFilter::amount, 0.7f},
+                                                         {"level", &DeclaredFilter::level, -3},
+                                                         {"scale", &DeclaredFilter::scale, 0.1},
+                                                         {"path", &DeclaredFilter::path}};
+
+std::vector<std::string> diagnostics;
+void collectDiagnostic(const char* message) { diagnostics.emplace_back(message); }
+
 }  // namespace
+
+TEST(DeclaredParams, StartAtTheirDefaultsAndReadOnlyTheKindTheyDeclare) {
+    const auto& declared = DeclaredFilter::kParams.declarations();
+    ASSERT_EQ(declared.size(), 4u);
+    EXPECT_EQ(declared[1].name, "level");
+    EXPECT_EQ(declared[1].kind, ParamKind::Int);
+    EXPECT_EQ(declared[3].kind, ParamKind::Text);
+
+    diagnostics.clear();
+    setParamDiagnosticSink(collectDiagnostic);
+    DeclaredFilter filter(description()), other(description());
+    EXPECT_EQ(filter.amount, 0.7f);
+    EXPECT_EQ(filter.scale, 0.1);
+    filter.readAll();
+    EXPECT_EQ(filter.amount, 50.0f) << "a value of the declared kind is read";
+    EXPECT_EQ(filter.level, -3) << "a parameter the effect does not have keeps the default";
+    EXPECT_TRUE(diagnostics.empty());
+
+    // Values whose record type differs from the declared kind: members keep their values, and the
+    // object reports once however often it reads them.
+    filter.SetParameter("level", toCode(ParamType::Float), ParamValue::ofFloat(2.5f));
+    filter.SetParameter("scale", toCode(ParamType::Float), ParamValue::ofFloat(2.5f));
+    filter.SetParameter("path", toCode(ParamType::Int), ParamValue::ofInt(1));
+    filter.readAll();
+    filter.readAll();
+    EXPECT_EQ(filter.level, -3);
+    EXPECT_EQ(filter.scale, 0.1);
+    EXPECT_EQ(filter.path, "");
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_NE(diagnostics[0].find("\"level\""), std::string::npos) << diagnostics[0];
+
+    other.SetParameter("level", toCode(ParamType::Point), ParamValue::ofPoint(9, 4));
+    other.readAll();
+    EXPECT_EQ(other.level, 9) << "a point parameter is read as an integer";
+    EXPECT_EQ(diagnostics.size(), 1u);
+    setParamDiagnosticSink(nullptr);
+}
 
 TEST(EffectFilter, CopiesTheDescriptionsParametersUnderCutNamesAndSharesNoValues) {
     auto info = description();

@@ -1,9 +1,14 @@
+#include <filesystem>
+#include <map>
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "plugins/qorCommonFxPlugin/BuiltinEffectTypes.h"
 #include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
 #include "plugins/qorCommonFxPlugin/ParameterRegistration.h"
+#include "module/LoadedModule.h"
 #include "support/TestSupport.h"
 #include "tools/qorfx/HostRegistrar.h"
 
@@ -27,7 +32,57 @@ void found(EffectRegistry& registry, const qortest::TempFolder& temp, const std:
     registry.onDescriptionFound(_EffectFileType::DescriptionJson, file, temp.path() + "/fx/");
 }
 
+// A numeric value of a description record, read as its record type stores it.
+double numberOf(const ParamValue& value, uint32_t type) {
+    if (type == toCode(ParamType::Float)) return value.asFloat();
+    if (type == toCode(ParamType::Double)) return value.asDouble();
+    return value.asInt();
+}
+
+// Registers every bundled description through the start-up callback.
+void registerBundledPack(EffectRegistry& registry) {
+    const std::string pack = qortest::bundledEffectRoot() + "/qor_effect/plugin/CommonFx";
+    for (const auto& folder : std::filesystem::directory_iterator(pack)) {
+        const std::string file = folder.path().string() + "/description.json";
+        registry.onDescriptionFound(_EffectFileType::DescriptionJson, file, folder.path().string() + "/");
+    }
+}
+
 }  // namespace
+
+TEST(Declarations, AgreeWithEveryBundledDescription) {
+    EffectRegistry registry;
+    registerBundledPack(registry);
+    ASSERT_EQ(registry.count(), 26u);
+    for (std::size_t i = 0; i < registry.count(); ++i) {
+        const NLEFilterInfo& info = *registry.at(i);
+        SCOPED_TRACE(info.GetName());
+        const auto* declared = EffectRegistry::declaredParameters(info.GetAlgorithmType());
+        if (!declared) continue;
+        std::map<std::string, NLEFilterParamsPtr> described;
+        for (int32_t p = 0; p < info.GetParamCount(); ++p) {
+            if (const auto param = info.GetParamAt(p)) described[param->GetName()] = param;
+        }
+        std::set<std::string> describedNames, declaredNames;
+        for (const auto& entry : described) describedNames.insert(entry.first);
+        for (const auto& declaration : *declared) declaredNames.insert(declaration.name);
+        EXPECT_EQ(describedNames, declaredNames);
+        for (const auto& declaration : *declared) {
+            if (!described.count(declaration.name)) continue;
+            SCOPED_TRACE(declaration.name);
+            const NLEFilterParamsPtr& param = described[declaration.name];
+            const uint32_t type = param->GetType();
+            EXPECT_TRUE(kindAccepts(declaration.kind, type))
+                << "read as " << kindName(declaration.kind) << ", described with type " << type;
+            if (declaration.kind == ParamKind::Text) continue;
+            const double minimum = numberOf(param->GetMin(), type), maximum = numberOf(param->GetMax(), type);
+            EXPECT_LE(minimum, declaration.defaultValue);
+            EXPECT_LE(declaration.defaultValue, maximum);
+            EXPECT_LE(minimum, numberOf(param->GetDefault(), type));
+            EXPECT_LE(numberOf(param->GetDefault(), type), maximum);
+        }
+    }
+}
 
 TEST(BuiltinTable, KnowsExactlyTheTwentySixEffects) {
     EXPECT_EQ(BuiltinEffectTypes.size(), 26u);

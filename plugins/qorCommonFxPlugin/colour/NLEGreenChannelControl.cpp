@@ -5,6 +5,8 @@
 
 using tessel::Frame;
 
+const tessel::ParamTable<NLEGreenChannelControl> NLEGreenChannelControl::kParams{};
+
 int32_t NLEGreenChannelControl::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                           uint8_t* second, int32_t secondWidth, int32_t secondHeight,
                                           int32_t secondStride, uint8_t* src, int32_t srcWidth, int32_t srcHeight,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Turns the green channel of the second input into the alpha of the main input: the output keeps
 // the main input's colour bytes and takes its alpha from the second input's green byte, copied as
@@ -9,6 +9,9 @@ class NLEGreenChannelControl : public tessel::NLEEffectFilter {
 public:
     explicit NLEGreenChannelControl(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
     ~NLEGreenChannelControl() override = default;
+
+    // The effect reads no parameters.
+    static const tessel::ParamTable<NLEGreenChannelControl> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,

@@ -56,13 +56,20 @@ cv::Range NLEBoarder::insideSpan(int length, double amp) {
     return {static_cast<int>(first), static_cast<int>(last) + 1};
 }
 
+const tessel::ParamTable<NLEBoarder> NLEBoarder::kParams{
+    {"opacity", &NLEBoarder::opacity, 0.5f},
+    {"amp", &NLEBoarder::amp, 1.0f},
+    {"R", &NLEBoarder::red, 1.0f},
+    {"G", &NLEBoarder::green, 0.0f},
+    {"B", &NLEBoarder::blue, 0.0f}};
+
 int32_t NLEBoarder::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                               int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src,
                               int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    tessel::readParams(*this, {{"opacity", &opacity}, {"amp", &amp}, {"R", &red}, {"G", &green}, {"B", &blue}});
+    tessel::readParams(*this, kParams);
     if (!out.canHold(in)) return 1;
 
     const uint8_t colour[3] = {unitToByte(blue), unitToByte(green), unitToByte(red)};

@@ -2,15 +2,20 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // A translucent coloured frame along the four edges: the main input is copied to the output and
 // every pixel within "amp" pixels of an edge is mixed with the colour ("R", "G", "B") by
 // "opacity". Alpha is kept.
 class NLEBoarder : public tessel::NLEEffectFilter {
 public:
-    explicit NLEBoarder(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEBoarder(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEBoarder() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEBoarder> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer or an output that does not cover the input
     // (nothing written). Only the input's area of the output is written.
@@ -24,9 +29,9 @@ public:
 
 private:
     // Unit-range values, widened to double where they are used.
-    float opacity = 0.5f;
-    float amp = 1.0f;  // band width in pixels
-    float red = 1.0f;
-    float green = 0.0f;
-    float blue = 0.0f;
+    float opacity;
+    float amp;  // band width in pixels
+    float red;
+    float green;
+    float blue;
 };

@@ -59,16 +59,19 @@ int NLEResizeBlur::blurRadius(int64_t sourceArea, int32_t destWidth, int32_t des
     return std::min(radius, maxRadius);
 }
 
+const tessel::ParamTable<NLEResizeBlur> NLEResizeBlur::kParams{
+    {"destImageWidth", &NLEResizeBlur::destImageWidth, 0},
+    {"destImageHeight", &NLEResizeBlur::destImageHeight, 0},
+    {"resizeBlurType", &NLEResizeBlur::resizeBlurType, 0},
+    {"kernelMaxRadius", &NLEResizeBlur::kernelMaxRadius, 1}};
+
 int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                  uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                                  uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    tessel::readParams(*this, {{"destImageWidth", &destImageWidth},
-                               {"destImageHeight", &destImageHeight},
-                               {"resizeBlurType", &resizeBlurType},
-                               {"kernelMaxRadius", &kernelMaxRadius}});
+    tessel::readParams(*this, kParams);
     if (!out.canHold(in)) return 1;
 
     const int64_t sourceArea = static_cast<int64_t>(in.width) * in.height;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Prefilter for a coming size reduction: blurs the main input with a kernel whose radius grows
 // with the reduction factor to the announced size ("destImageWidth" x "destImageHeight"), bounded
@@ -8,8 +8,13 @@
 // a plain copy.
 class NLEResizeBlur : public tessel::NLEEffectFilter {
 public:
-    explicit NLEResizeBlur(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEResizeBlur(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEResizeBlur() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEResizeBlur> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer, an output that does not cover the input,
     // a negative kernel (negative "kernelMaxRadius") or an OpenCV error. Only the input's area of
@@ -22,8 +27,8 @@ public:
     static int blurRadius(int64_t sourceArea, int32_t destWidth, int32_t destHeight, int32_t maxRadius);
 
 private:
-    int32_t destImageWidth = 0;
-    int32_t destImageHeight = 0;
-    int32_t resizeBlurType = 0;  // 1: Gaussian; anything else: box
-    int32_t kernelMaxRadius = 1;
+    int32_t destImageWidth;
+    int32_t destImageHeight;
+    int32_t resizeBlurType;  // 1: Gaussian; anything else: box
+    int32_t kernelMaxRadius;
 };

@@ -150,6 +150,8 @@ private:
 
 }  // namespace
 
+const tessel::ParamTable<NLESharpenEffect> NLESharpenEffect::kParams{{"amount", &NLESharpenEffect::amount, 50.0}};
+
 int NLESharpenEffect::softenKernelSize(double amount, int width, int height) {
     const int longerSide = std::max(width, height);
     // The resolution factor counts whole multiples of 640 pixels.
@@ -229,7 +231,7 @@ int32_t NLESharpenEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstH
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    tessel::readParams(*this, {{"amount", &amount}});
+    tessel::readParams(*this, kParams);
     if (!in.sameSize(out)) return 3;
     if (!in.isValid() || !out.isValid() || !std::isfinite(amount)) return 1;
 

@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // One-parameter sharpen/soften. A positive "amount" sharpens the luma with an unsharp mask and a
 // slight contrast lift and adds the luma change back to the colour channels; a negative "amount"
@@ -13,8 +13,13 @@
 // and the frame resolution; zero copies the frame.
 class NLESharpenEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLESharpenEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLESharpenEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLESharpenEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLESharpenEffect> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer or a non-finite amount; 3 when the input and
     // output sizes differ. Refusals write nothing.
@@ -44,7 +49,7 @@ private:
     void soften(const cv::Mat& in, cv::Mat& out);
 
     std::array<int, 3> boxSizes{1, 1, 1};
-    float amount = 50.0f;  // "amount", widened to double where it is used
+    float amount;  // widened to double where it is used
     SharpenState sharpenState;
     cv::Mat softenScratch[2];
 };

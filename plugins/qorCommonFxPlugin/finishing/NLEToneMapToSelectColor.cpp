@@ -105,6 +105,11 @@ void toneMapRow(const ToneMix& mix, const uint8_t* grey, const uint8_t* pixel, u
 
 }  // namespace
 
+const tessel::ParamTable<NLEToneMapToSelectColor> NLEToneMapToSelectColor::kParams{
+    {"lightLuma", &NLEToneMapToSelectColor::lightLuma, 0xFFFFFF},
+    {"darkLuma", &NLEToneMapToSelectColor::darkLuma, 0},
+    {"Strength", &NLEToneMapToSelectColor::strengthPercent, 100}};
+
 int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                            uint8_t* second, int32_t secondWidth, int32_t secondHeight,
                                            int32_t secondStride, uint8_t* src, int32_t srcWidth, int32_t srcHeight,
@@ -112,7 +117,7 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
     const Frame out{dst, dstWidth, dstHeight, dstStride};
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
-    tessel::readParams(*this, {{"lightLuma", &lightLuma}, {"darkLuma", &darkLuma}, {"Strength", &strengthPercent}});
+    tessel::readParams(*this, kParams);
     if (!out.canHold(in)) return 1;
 
     cv::cvtColor(in.mat(), grey, cv::COLOR_BGRA2GRAY);

@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Duotone: each pixel's grey value, stretched over the frame's own darkest to brightest grey,
 // picks a tone on the gradient from the dark colour ("darkLuma") to the light colour
@@ -10,8 +10,13 @@
 // premultiplied by the input alpha.
 class NLEToneMapToSelectColor : public tessel::NLEEffectFilter {
 public:
-    explicit NLEToneMapToSelectColor(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEToneMapToSelectColor(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEToneMapToSelectColor() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEToneMapToSelectColor> kParams;
 
     // 0 on success; 1 for a missing or unusable buffer or an output that does not cover the input
     // (nothing written). Only the input's area of the output is written.
@@ -21,8 +26,8 @@ public:
 
 private:
     // Colours packed as channel 0 in bits 0-7, channel 1 in bits 8-15, channel 2 in bits 16-23.
-    int32_t lightLuma = 0xFFFFFF;
-    int32_t darkLuma = 0;
-    int32_t strengthPercent = 100;
+    int32_t lightLuma;
+    int32_t darkLuma;
+    int32_t strengthPercent;
     cv::Mat grey;
 };

@@ -28,6 +28,9 @@ void resizeInto(const Frame& from, const Frame& to, const cv::Rect& area) {
 
 }  // namespace
 
+const tessel::ParamTable<NLECompareView> NLECompareView::kParams{
+    {"mode", &NLECompareView::mode_, 0}};
+
 int32_t NLECompareView::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                   uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                                   uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
@@ -39,7 +42,7 @@ int32_t NLECompareView::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHei
     if (!out.isValid() || !after.isValid() || !before.isValid() || !out.covers(after) || !before.covers(after))
         return 1;
 
-    tessel::readParams(*this, {{"mode", &mode_}});
+    tessel::readParams(*this, kParams);
 
     const int W = after.width, H = after.height;
     const cv::Rect whole(0, 0, W, H);

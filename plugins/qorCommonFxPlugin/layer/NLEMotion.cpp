@@ -109,16 +109,14 @@ void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& outp
     imageC::blendImage(layer, output, mode, strength, premultiplied, kCompositeStripes);
 }
 
-void NLEMotion::readParameters() {
-    tessel::readParams(*this, {{"curPosX", &curPosX_},
-                               {"curPosY", &curPosY_},
-                               {"curRotate", &curRotate_},
-                               {"curScaleX", &curScaleX_},
-                               {"curScaleY", &curScaleY_},
-                               {"mode", &mode_}});
-    float percent = 0.0f;
-    if (tessel::readParam(*this, "alpha", &percent)) alpha_ = opacityFromPercent(percent);
-}
+const tessel::ParamTable<NLEMotion> NLEMotion::kParams{
+    {"curPosX", &NLEMotion::curPosX_, 0.5f},
+    {"curPosY", &NLEMotion::curPosY_, 0.5f},
+    {"curRotate", &NLEMotion::curRotate_, 0.0f},
+    {"curScaleX", &NLEMotion::curScaleX_, 1.0f},
+    {"curScaleY", &NLEMotion::curScaleY_, 1.0f},
+    {"mode", &NLEMotion::mode_, 0},
+    {"alpha", &NLEMotion::alphaPercent_, 100.0f}};
 
 int32_t NLEMotion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                              int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src,
@@ -127,7 +125,7 @@ int32_t NLEMotion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, 
     const tessel::Frame canvasFrame{second, secondWidth, secondHeight, secondStride};
     const tessel::Frame clipFrame{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || clipFrame.empty()) return 1;
-    readParameters();
+    tessel::readParams(*this, kParams);
     if (!out.isValid() || !clipFrame.isValid()) return 1;
     // Without a canvas there is nothing to place the clip on: the output stays as it is.
     if (canvasFrame.empty()) return 0;
@@ -138,7 +136,8 @@ int32_t NLEMotion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, 
         LayerPlacement placement{{0, 0, 1, 1},
                                  {curPosX_ - curScaleX_ / 2, curPosY_ - curScaleY_ / 2, curScaleX_, curScaleY_}};
         warpLayerToWindow(clipFrame.mat(), canvasFrame.mat(), output, placement, -curRotate_,
-                          static_cast<uint32_t>(mode_), alpha_, cv::INTER_LINEAR, false, false);
+                          static_cast<uint32_t>(mode_), opacityFromPercent(alphaPercent_), cv::INTER_LINEAR, false,
+                          false);
     } catch (const std::exception&) {
         // cv::Exception (a window reaching outside the canvas) and allocation failures alike.
         return 1;

@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Where a layer goes: a rectangle of the clip (fractions of the clip's size) and the window of the
 // canvas it fills (fractions of the canvas size), each as left, top, width, height.
@@ -29,21 +29,24 @@ void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& outp
 // the blend mode and "alpha" the opacity in percent.
 class NLEMotion : public tessel::NLEEffectFilter {
 public:
-    explicit NLEMotion(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEMotion(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEMotion() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEMotion> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    void readParameters();
-
-    float curPosX_ = 0.5f;
-    float curPosY_ = 0.5f;
-    float curRotate_ = 0.0f;
-    float curScaleX_ = 1.0f;
-    float curScaleY_ = 1.0f;
-    int32_t mode_ = 0;
-    float alpha_ = 1.0f;  // "alpha" / 100
+    float curPosX_;
+    float curPosY_;
+    float curRotate_;
+    float curScaleX_;
+    float curScaleY_;
+    int32_t mode_;
+    float alphaPercent_;
 };

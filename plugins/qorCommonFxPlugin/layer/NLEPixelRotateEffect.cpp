@@ -31,6 +31,9 @@ constexpr int32_t kOrientationCount = sizeof(kOrientations) / sizeof(kOrientatio
 
 }  // namespace
 
+const tessel::ParamTable<NLEPixelRotateEffect> NLEPixelRotateEffect::kParams{
+    {"rotateType", &NLEPixelRotateEffect::rotateType_, 0}};
+
 int32_t NLEPixelRotateEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                         uint8_t*, int32_t, int32_t, int32_t, uint8_t* src, int32_t srcWidth,
                                         int32_t srcHeight, int32_t srcStride) {
@@ -39,7 +42,7 @@ int32_t NLEPixelRotateEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t 
     // Any output size is fine: the turned picture is fitted to it.
     if (!out.isValid() || !in.isValid()) return 1;
 
-    tessel::readParams(*this, {{"rotateType", &rotateType_}});
+    tessel::readParams(*this, kParams);
     if (rotateType_ < 0 || rotateType_ >= kOrientationCount) return 0;
     const Orientation& orientation = kOrientations[rotateType_];
 

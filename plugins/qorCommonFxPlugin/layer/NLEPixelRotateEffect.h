@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Turns the main input by a quarter or half turn or mirrors it, moving whole pixels ("rotateType":
 // 0 quarter turn clockwise, 1 half turn, 2 quarter turn counter-clockwise, 3 mirror left-right,
@@ -10,15 +10,20 @@
 // Any other type leaves the output alone.
 class NLEPixelRotateEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEPixelRotateEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEPixelRotateEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEPixelRotateEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEPixelRotateEffect> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    int32_t rotateType_ = 0;
+    int32_t rotateType_;
     // Scratch pictures kept between frames: the transposed input of a quarter turn, and the turned
     // picture when it must be stretched to the output.
     cv::Mat transposed_;

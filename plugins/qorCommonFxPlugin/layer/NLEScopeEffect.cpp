@@ -197,6 +197,15 @@ ScopeFootprint scopeFootprint(int w, int h, int W, int H, float anchorX, float a
     return footprint;
 }
 
+const tessel::ParamTable<NLEScopeEffect> NLEScopeEffect::kParams{
+    {"Position_x", &NLEScopeEffect::positionX_, 0.5f},
+    {"Position_y", &NLEScopeEffect::positionY_, 0.5f},
+    {"Scale_x", &NLEScopeEffect::scaleX_, 1.0f},
+    {"Scale_y", &NLEScopeEffect::scaleY_, 1.0f},
+    {"Rotation", &NLEScopeEffect::rotation_, 0.0f},
+    {"BlendMode", &NLEScopeEffect::blendMode_, 0},
+    {"Alpha", &NLEScopeEffect::alpha_, 1.0f}};
+
 int32_t NLEScopeEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                   uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                                   uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
@@ -209,13 +218,7 @@ int32_t NLEScopeEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHei
         static_cast<int64_t>(out.width) * out.height > INT_MAX)
         return 1;
 
-    tessel::readParams(*this, {{"Position_x", &positionX_},
-                               {"Position_y", &positionY_},
-                               {"Scale_x", &scaleX_},
-                               {"Scale_y", &scaleY_},
-                               {"Rotation", &rotation_},
-                               {"BlendMode", &blendMode_},
-                               {"Alpha", &alpha_}});
+    tessel::readParams(*this, kParams);
 
     const ScopeFootprint footprint = scopeFootprint(in.width, in.height, out.width, out.height, 0.5f, 0.5f, positionX_,
                                                     positionY_, -rotation_, scaleX_, scaleY_);

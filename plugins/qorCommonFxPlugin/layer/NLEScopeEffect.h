@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Where a picture lands when it is scaled, turned about its anchor and the anchor placed on a point
 // of the output.
@@ -29,21 +29,24 @@ ScopeFootprint scopeFootprint(int w, int h, int W, int H, float anchorX, float a
 // second input. Pixels are not moved: only the footprint is transformed.
 class NLEScopeEffect : public tessel::NLEEffectFilter {
 public:
-    explicit NLEScopeEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLEScopeEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLEScopeEffect() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLEScopeEffect> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
 
 private:
-    float positionX_ = 0.5f;
-    float positionY_ = 0.5f;
-    float scaleX_ = 1.0f;
-    float scaleY_ = 1.0f;
-    float rotation_ = 0.0f;
-    int32_t blendMode_ = 0;
-    // Opacity as a fraction (1.0 opaque). Without an "Alpha" parameter it stays far above 1, which
-    // the strength clamp turns into opaque.
-    float alpha_ = 100.0f;
+    float positionX_;
+    float positionY_;
+    float scaleX_;
+    float scaleY_;
+    float rotation_;
+    int32_t blendMode_;
+    float alpha_;  // opacity as a fraction, 1.0 opaque
 };

@@ -69,6 +69,10 @@ void warpRectToRect(const cv::Mat& source, cv::Mat& destination, const WarpRects
                    cv::Scalar());
 }
 
+const tessel::ParamTable<NLETransform> NLETransform::kParams{
+    {"theta", &NLETransform::theta_, 0},
+    {"samperType", &NLETransform::samperType_, cv::INTER_LINEAR}};
+
 int32_t NLETransform::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t*,
                                 int32_t, int32_t, int32_t, uint8_t* src, int32_t srcWidth, int32_t srcHeight,
                                 int32_t srcStride) {
@@ -77,7 +81,7 @@ int32_t NLETransform::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeigh
     // Any output size is fine: the input is scaled to it.
     if (!out.isValid() || !in.isValid()) return 1;
 
-    tessel::readParams(*this, {{"theta", &theta_}, {"samperType", &samperType_}});
+    tessel::readParams(*this, kParams);
 
     // Nothing may cross the host boundary: an interpolation flag OpenCV rejects, or any other
     // failure inside the warp, is reported as a failed frame.

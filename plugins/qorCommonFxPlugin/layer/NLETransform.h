@@ -3,7 +3,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
 // Which part of the source goes to which part of the destination, each rectangle as fractions of
 // its own image's size.
@@ -24,8 +24,13 @@ void warpRectToRect(const cv::Mat& source, cv::Mat& destination, const WarpRects
 // and scales it to the output size, with the OpenCV interpolation "samperType".
 class NLETransform : public tessel::NLEEffectFilter {
 public:
-    explicit NLETransform(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
+    explicit NLETransform(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
+        kParams.setDefaults(*this);
+    }
     ~NLETransform() override = default;
+
+    // The parameters the effect reads, each with the member it lands in and its default.
+    static const tessel::ParamTable<NLETransform> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
@@ -33,6 +38,6 @@ public:
 
 private:
     // The host sends the angle as an integer: the rotation is always a whole number of degrees.
-    int32_t theta_ = 0;
-    int32_t samperType_ = cv::INTER_LINEAR;
+    int32_t theta_;
+    int32_t samperType_;
 };

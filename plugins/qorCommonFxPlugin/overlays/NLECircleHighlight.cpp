@@ -42,6 +42,17 @@ double discWeight(const Disc& disc, float dist) {
 
 }  // namespace
 
+const tessel::ParamTable<NLECircleHighlight> NLECircleHighlight::kParams{
+    {"Radius", &NLECircleHighlight::radius, 0.1f},
+    {"ColorR", &NLECircleHighlight::colorR, 0},
+    {"ColorG", &NLECircleHighlight::colorG, 255},
+    {"ColorB", &NLECircleHighlight::colorB, 255},
+    {"Opacity", &NLECircleHighlight::opacityValue, 0.7f},
+    {"Softness", &NLECircleHighlight::softness, 0.1f},
+    {"Enable", &NLECircleHighlight::enable, 1.0f},
+    {"iMouseX", &NLECircleHighlight::mouseX, 500.0f},
+    {"iMouseY", &NLECircleHighlight::mouseY, 500.0f}};
+
 int32_t NLECircleHighlight::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                       uint8_t* second, int32_t secondWidth, int32_t secondHeight,
                                       int32_t secondStride, uint8_t* src, int32_t srcWidth, int32_t srcHeight,
@@ -50,15 +61,7 @@ int32_t NLECircleHighlight::Transform(uint8_t* dst, int32_t dstWidth, int32_t ds
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (!out.canHold(in)) return 1;
 
-    tessel::readParams(*this, {{"Radius", &radius},
-                               {"ColorR", &colorR},
-                               {"ColorG", &colorG},
-                               {"ColorB", &colorB},
-                               {"Opacity", &opacityValue},
-                               {"Softness", &softness},
-                               {"Enable", &enable},
-                               {"iMouseX", &mouseX},
-                               {"iMouseY", &mouseY}});
+    tessel::readParams(*this, kParams);
 
     tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
     if (!(enable > 0.5f) || !std::isfinite(mouseX) || !std::isfinite(mouseY)) return 0;

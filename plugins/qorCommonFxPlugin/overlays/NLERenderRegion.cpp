@@ -61,6 +61,32 @@ void renderRegion(const cv::Mat& input, cv::Mat& output, const RegionParams& par
     }
 }
 
+const tessel::ParamTable<RegionParams> NLERenderRegion::kParams{
+    {"fLeft", &RegionParams::fLeft, 0},
+    {"fTop", &RegionParams::fTop, 0},
+    {"editViewsWidth", &RegionParams::editViewsWidth, 0},
+    {"editViewsHeight", &RegionParams::editViewsHeight, 0},
+    {"outSideAreaR", &RegionParams::outSideAreaR, 0},
+    {"outSideAreaG", &RegionParams::outSideAreaG, 0},
+    {"outSideAreaB", &RegionParams::outSideAreaB, 0},
+    {"outSideAreaA", &RegionParams::outSideAreaA, 0},
+    {"outLineLeft", &RegionParams::outLineLeft, 0},
+    {"outLineTop", &RegionParams::outLineTop, 0},
+    {"outLineWidth", &RegionParams::outLineWidth, 0},
+    {"outLineHeight", &RegionParams::outLineHeight, 0},
+    {"inLineLeft", &RegionParams::inLineLeft, 0},
+    {"inLineTop", &RegionParams::inLineTop, 0},
+    {"inLineWidth", &RegionParams::inLineWidth, 0},
+    {"inLineHeight", &RegionParams::inLineHeight, 0},
+    {"lineR0", &RegionParams::lineR0, 0},
+    {"lineG0", &RegionParams::lineG0, 0},
+    {"lineB0", &RegionParams::lineB0, 0},
+    {"lineR1", &RegionParams::lineR1, 0},
+    {"lineG1", &RegionParams::lineG1, 0},
+    {"lineB1", &RegionParams::lineB1, 0},
+    {"outLineSafeZoom", &RegionParams::outLineSafeZoom, 0},
+    {"inLineSafeZoom", &RegionParams::inLineSafeZoom, 0}};
+
 int32_t NLERenderRegion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                    uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                                    uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
@@ -70,35 +96,11 @@ int32_t NLERenderRegion::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHe
 
     // Read afresh every frame: a parameter the host does not send counts as 0, a flag as off.
     RegionParams params;
-    int32_t outLineSafeZoom = 0;
-    int32_t inLineSafeZoom = 0;
-    tessel::readParams(*this, {{"fLeft", &params.fLeft},
-                               {"fTop", &params.fTop},
-                               {"editViewsWidth", &params.editViewsWidth},
-                               {"editViewsHeight", &params.editViewsHeight},
-                               {"outSideAreaR", &params.outSideAreaR},
-                               {"outSideAreaG", &params.outSideAreaG},
-                               {"outSideAreaB", &params.outSideAreaB},
-                               {"outSideAreaA", &params.outSideAreaA},
-                               {"outLineLeft", &params.outLineLeft},
-                               {"outLineTop", &params.outLineTop},
-                               {"outLineWidth", &params.outLineWidth},
-                               {"outLineHeight", &params.outLineHeight},
-                               {"inLineLeft", &params.inLineLeft},
-                               {"inLineTop", &params.inLineTop},
-                               {"inLineWidth", &params.inLineWidth},
-                               {"inLineHeight", &params.inLineHeight},
-                               {"lineR0", &params.lineR0},
-                               {"lineG0", &params.lineG0},
-                               {"lineB0", &params.lineB0},
-                               {"lineR1", &params.lineR1},
-                               {"lineG1", &params.lineG1},
-                               {"lineB1", &params.lineB1},
-                               {"outLineSafeZoom", &outLineSafeZoom},
-                               {"inLineSafeZoom", &inLineSafeZoom}});
+    kParams.setDefaults(params);
+    kParams.read(*this, params);
 
     // The input's area of the output: a larger output keeps its other pixels.
     cv::Mat output = out.mat()(cv::Rect(0, 0, in.width, in.height));
-    renderRegion(in.mat(), output, params, outLineSafeZoom != 0, inLineSafeZoom != 0, false);
+    renderRegion(in.mat(), output, params, params.outLineSafeZoom != 0, params.inLineSafeZoom != 0, false);
     return 0;
 }

@@ -4,32 +4,35 @@
 
 #include <opencv2/core.hpp>
 
-#include "framework/NLEEffectFilter.h"
+#include "framework/EffectParams.h"
 
-// The geometry and colours of one render-region frame, in pixels and 0..255 colour values.
+// The geometry and colours of one render-region frame, in pixels and 0..255 colour values, and
+// which guides to draw.
 struct RegionParams {
-    int32_t fLeft = 0;
-    int32_t fTop = 0;
-    int32_t editViewsWidth = 0;
-    int32_t editViewsHeight = 0;
-    int32_t outSideAreaR = 0;
-    int32_t outSideAreaG = 0;
-    int32_t outSideAreaB = 0;
-    int32_t outSideAreaA = 0;
-    int32_t outLineLeft = 0;
-    int32_t outLineTop = 0;
-    int32_t outLineWidth = 0;
-    int32_t outLineHeight = 0;
-    int32_t inLineLeft = 0;
-    int32_t inLineTop = 0;
-    int32_t inLineWidth = 0;
-    int32_t inLineHeight = 0;
-    int32_t lineR0 = 0;
-    int32_t lineG0 = 0;
-    int32_t lineB0 = 0;
-    int32_t lineR1 = 0;
-    int32_t lineG1 = 0;
-    int32_t lineB1 = 0;
+    int32_t fLeft;
+    int32_t fTop;
+    int32_t editViewsWidth;
+    int32_t editViewsHeight;
+    int32_t outSideAreaR;
+    int32_t outSideAreaG;
+    int32_t outSideAreaB;
+    int32_t outSideAreaA;
+    int32_t outLineLeft;
+    int32_t outLineTop;
+    int32_t outLineWidth;
+    int32_t outLineHeight;
+    int32_t inLineLeft;
+    int32_t inLineTop;
+    int32_t inLineWidth;
+    int32_t inLineHeight;
+    int32_t lineR0;
+    int32_t lineG0;
+    int32_t lineB0;
+    int32_t lineR1;
+    int32_t lineG1;
+    int32_t lineB1;
+    int32_t outLineSafeZoom;  // non-zero draws the outer guide
+    int32_t inLineSafeZoom;   // non-zero draws the inner guide
 };
 
 // Copies `input` to `output` (unless `keepOutput`), shades everything outside the edit view and
@@ -44,6 +47,9 @@ class NLERenderRegion : public tessel::NLEEffectFilter {
 public:
     explicit NLERenderRegion(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {}
     ~NLERenderRegion() override = default;
+
+    // The parameters the effect reads, each with the field it lands in and its default.
+    static const tessel::ParamTable<RegionParams> kParams;
 
     int32_t Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,

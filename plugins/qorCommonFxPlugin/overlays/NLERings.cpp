@@ -65,6 +65,19 @@ double rippleWeight(const Ripples& ripples, double dist) {
 
 }  // namespace
 
+const tessel::ParamTable<NLERings> NLERings::kParams{
+    {"Opacity", &NLERings::opacityValue, 0.7f},
+    {"Duration", &NLERings::duration, 0.5f},
+    {"Enable", &NLERings::enable, 1.0f},
+    {"Radius", &NLERings::radius, 1.0f},
+    {"ColorR", &NLERings::colorR, 0},
+    {"ColorG", &NLERings::colorG, 255},
+    {"ColorB", &NLERings::colorB, 255},
+    {"iMouseX", &NLERings::mouseX, 500.0f},
+    {"iMouseY", &NLERings::mouseY, 500.0f},
+    {"Clicked", &NLERings::clicked, 1.0f},
+    {"Process", &NLERings::process, 1.0f}};
+
 int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride, uint8_t* second,
                             int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src,
                             int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
@@ -72,17 +85,7 @@ int32_t NLERings::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, i
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (!out.canHold(in)) return 1;
 
-    tessel::readParams(*this, {{"Opacity", &opacityValue},
-                               {"Duration", &duration},
-                               {"Enable", &enable},
-                               {"Radius", &radius},
-                               {"ColorR", &colorR},
-                               {"ColorG", &colorG},
-                               {"ColorB", &colorB},
-                               {"iMouseX", &mouseX},
-                               {"iMouseY", &mouseY},
-                               {"Clicked", &clicked},
-                               {"Process", &process}});
+    tessel::readParams(*this, kParams);
 
     tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
     if (!(enable > 0.5f) || !(clicked > 0.5f) || !std::isfinite(mouseX) || !std::isfinite(mouseY)) return 0;

@@ -216,6 +216,17 @@ std::vector<uint8_t> solidRow(const ColourBytes& colour, int width) {
 
 }  // namespace
 
+const tessel::ParamTable<NLEVideoGenerator> NLEVideoGenerator::kParams{
+    {"mode", &NLEVideoGenerator::mode, 0},
+    {"theta", &NLEVideoGenerator::theta, 0.0f},
+    {"r0", &NLEVideoGenerator::r0, 0.0f},
+    {"g0", &NLEVideoGenerator::g0, 0.0f},
+    {"b0", &NLEVideoGenerator::b0, 0.0f},
+    {"r1", &NLEVideoGenerator::r1, 0.0f},
+    {"g1", &NLEVideoGenerator::g1, 0.0f},
+    {"b1", &NLEVideoGenerator::b1, 0.0f},
+    {"channelChoose", &NLEVideoGenerator::channelChoose, 0}};
+
 int32_t NLEVideoGenerator::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeight, int32_t dstStride,
                                      uint8_t* second, int32_t secondWidth, int32_t secondHeight, int32_t secondStride,
                                      uint8_t* src, int32_t srcWidth, int32_t srcHeight, int32_t srcStride) {
@@ -224,15 +235,7 @@ int32_t NLEVideoGenerator::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
     // The input's size is the area written, so the output must hold all of it.
     if (!out.canHold(in)) return 1;
 
-    tessel::readParams(*this, {{"mode", &mode},
-                               {"theta", &theta},
-                               {"r0", &r0},
-                               {"g0", &g0},
-                               {"b0", &b0},
-                               {"r1", &r1},
-                               {"g1", &g1},
-                               {"b1", &b1},
-                               {"channelChoose", &channelChoose}});
+    tessel::readParams(*this, kParams);
 
     const int matte = matteByte(channelChoose);
     if (matte < 0) return 0;
