@@ -163,16 +163,16 @@ TEST(QorfxValidate, ReportsEachFaultOnceWithItsFile) {
         std::string description;
         std::string message;
     };
+    const std::string sharpen = R"({"GUID": "616D7BAC-39DB-415A-9EEA-798678A43617", "PARAMS": [{"NAME": "amount", )";
     const Case cases[] = {
         {"Json", R"({"GUID": )", "not valid JSON"},
         {"Guid", R"({"GUID": "616d7bac-39db-415a-9eea-798678a43617"})", "is not one of the module's effects"},
-        {"Types", R"({"GUID": "616D7BAC-39DB-415A-9EEA-798678A43617", "DYNAMIC": 0})", "\"DYNAMIC\" must be a JSON string"},
-        {"Limits", R"({"GUID": "03C83354-4CD4-4AE0-AA62-4F39C5CFF6C2", "PARAMS": [{"NAME": "amp", "TYPE": "float", "MIN": 0}]})",
-         "lacks MIN, MAX or DEFAULT"},
-        {"Range", R"({"GUID": "03C83354-4CD4-4AE0-AA62-4F39C5CFF6C2", "PARAMS": [{"NAME": "amp", "TYPE": "float",
-           "MIN": 0, "MAX": 1, "DEFAULT": 2}]})", "DEFAULT lies outside MIN..MAX"},
-        {"Word", R"({"GUID": "03C83354-4CD4-4AE0-AA62-4F39C5CFF6C2", "PARAMS": [{"NAME": "amp", "TYPE": "Float"}]})",
-         "the module drops the parameter"},
+        {"Types", R"({"GUID": "BED49B76-3BBB-46E6-8030-F00EAC42BF71", "DYNAMIC": 0})", "\"DYNAMIC\" must be a JSON string"},
+        {"Limits", sharpen + R"("TYPE": "float", "MIN": 0}]})", "lacks MIN, MAX or DEFAULT"},
+        {"Range", sharpen + R"("TYPE": "float", "MIN": 0, "MAX": 1, "DEFAULT": 2}]})", "DEFAULT lies outside MIN..MAX"},
+        {"Word", sharpen + R"("TYPE": "Float"}]})", "the module drops the parameter"},
+        {"Kind", sharpen + R"("TYPE": "int", "MIN": 0, "MAX": 1, "DEFAULT": 0}]})", "the effect reads it as float"},
+        {"Missing", R"({"GUID": "616D7BAC-39DB-415A-9EEA-798678A43617"})", "reads the float parameter \"amount\""},
     };
     for (const auto& c : cases) temp.write(pack + c.folder + "/description.json", c.description);
     const CommandResult run = runQorfx("validate " + temp.path(), "2>&1");
@@ -185,7 +185,7 @@ TEST(QorfxValidate, ReportsEachFaultOnceWithItsFile) {
         EXPECT_TRUE(contains(run.output.substr(first, run.output.find('\n', first) - first), c.message))
             << c.folder << "\n" << run.output;
     }
-    EXPECT_TRUE(contains(run.output, "6 problems found"));
+    EXPECT_TRUE(contains(run.output, "8 problems found"));
 }
 
 TEST(QorfxValidate, TheBundledPackIsClean) {

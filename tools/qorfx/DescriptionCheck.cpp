@@ -1,19 +1,23 @@
 #include "tools/qorfx/DescriptionCheck.h"
 
 #include <fstream>
+#include <map>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "framework/DescriptionDiscovery.h"
+#include "framework/EffectParams.h"
 #include "framework/ParamValue.h"
 #include "plugins/qorCommonFxPlugin/BuiltinEffectTypes.h"
+#include "plugins/qorCommonFxPlugin/EffectRegistry.h"
 
 namespace qorfx {
 
 namespace {
 
 using nlohmann::json;
+using tessel::ParamType;
 using tessel::UIType;
 
 constexpr std::size_t kLongestParamName = 37;
@@ -22,7 +26,9 @@ const std::set<std::string> kStringKeys = {"GUID",        "NAME",     "DYNAMIC",
                                            "OPENGL_VERTEX", "OPENGL_TYPE", "SUB_GUID", "ENCRYPT"};
 const std::set<std::string> kNumberKeys = {"FUNCTION", "INNERROI", "IGNOREDEF"};
 const std::set<std::string> kNumericTypes = {"int", "float", "double", "point"};
-const std::set<std::string> kParamTypes = {"int", "float", "double", "point", "string", "pointer"};
+const std::map<std::string, ParamType> kParamTypes = {{"int", ParamType::Int},       {"float", ParamType::Float},
+                                                       {"double", ParamType::Double}, {"point", ParamType::Int},
+                                                       {"string", ParamType::String}, {"pointer", ParamType::Pointer}};
 
 class FileCheck {
 public:
@@ -42,6 +48,7 @@ public:
         for (const auto& [key, value] : root.items()) checkTopLevelType(key, value);
         if (root.contains("TEXTURES")) checkTextures(root["TEXTURES"]);
         if (root.contains("PARAMS")) checkParams(root["PARAMS"]);
+        checkAgainstEffect(root);
     }
 
 private:
@@ -158,6 +165,36 @@ private:
         if (intWidget && type != "int") report(label + ": UIType \"" + widget + "\" works only on int parameters");
         if (kind == UIType::Mult100 && type != "float") report(label + ": UIType \"Mult100\" works only on float parameters");
         if (kind == UIType::ListMask && type != "string") report(label + ": UIType \"ListMask\" works only on string parameters");
+    }
+
+    // The description's parameters against what the effect class of its GUID reads.
+    void checkAgainstEffect(const json& root) {
+        const auto guid = root.find("GUID");
+        if (guid == root.end() || !guid->is_string()) return;
+        const auto type = tessel::qorCommonFxPlugin::BuiltinEffectTypes.find(guid->get<std::string>());
+        if (type == tessel::qorCommonFxPlugin::BuiltinEffectTypes.end()) return;
+        const auto* declared = tessel::qorCommonFxPlugin::EffectRegistry::declaredParameters(type->second);
+        if (!declared) return;
+        std::map<std::string, std::string> described;  // name -> type word, dropped parameters included
+        const json params = root.value("PARAMS", json::array());
+        for (const auto& param : params) {
+            if (param.is_object() && param.contains("NAME") && param["NAME"].is_string()) {
+                described[param["NAME"].get<std::string>()] = param.value("TYPE", json()).is_string() ? param["TYPE"].get<std::string>() : "";
+            }
+        }
+        for (const auto& declaration : *declared) {
+            const char* kind = tessel::kindName(declaration.kind);
+            const auto found = described.find(declaration.name);
+            const auto word = found == described.end() ? kParamTypes.end() : kParamTypes.find(found->second);
+            if (found == described.end()) {
+                report("the effect reads the " + std::string(kind) + " parameter \"" + declaration.name +
+                       "\", which the description lacks; the host cannot set it");
+            } else if (word != kParamTypes.end() && !tessel::kindAccepts(declaration.kind, tessel::toCode(word->second))) {
+                report("parameter \"" + declaration.name + "\" is declared \"" + found->second +
+                       "\" but the effect reads it as " + kind + "; declare it \"" +
+                       (declaration.kind == tessel::ParamKind::Text ? "string" : kind) + "\"");
+            }
+        }
     }
 
     std::string file_;
