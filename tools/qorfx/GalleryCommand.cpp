@@ -99,7 +99,7 @@ int renderGallery(Session& session, const GalleryOptions& options) {
         if (!gallerySettings(entry, stage.values, error)) return fail(error);
         EffectChain chain(session.host(), {stage}, {});
         if (!chain.create(error)) return fail(error);
-        const ChainResult result = chain.render(input, second, {});
+        const ChainResult result = chain.render(input.clone(), second, {});
         const std::string& name = entry.effect->name;
         if (!result.ok()) {
             std::fprintf(stderr, "qorfx: %s refused the picture (Render returned %d)\n", name.c_str(), result.renderStatus);

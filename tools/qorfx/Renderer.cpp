@@ -34,12 +34,12 @@ bool EffectChain::create(std::string& error) {
     return true;
 }
 
-ChainResult EffectChain::render(const cv::Mat& input, const cv::Mat& second, FrameTimes times) {
+ChainResult EffectChain::render(cv::Mat input, const cv::Mat& second, FrameTimes times) {
     ChainResult result;
-    cv::Mat current = input;
+    cv::Mat current = std::move(input);
     for (std::size_t i = 0; i < stages_.size(); ++i) {
         const cv::Size size = outputSize_.empty() ? current.size() : outputSize_;
-        MatImageBuffer in(current.clone());
+        MatImageBuffer in(current);
         MatImageBuffer out(cv::Mat::zeros(size, CV_8UC4));
         MatImageBuffer other(fitted(second, current.size()));
         FrameContext context;

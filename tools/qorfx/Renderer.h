@@ -39,9 +39,10 @@ public:
     // Creates one effect object per stage; false with a message in `error` when one has no class.
     bool create(std::string& error);
 
-    // `second` (CV_8UC4, may be empty) is fitted to each stage's input size. A stage that refuses
-    // the frame passes its input on unchanged, as an editor shows a clip without the effect.
-    ChainResult render(const cv::Mat& input, const cv::Mat& second, FrameTimes times);
+    // `input` is handed to the first effect as it is, so pass a copy of a picture that must stay
+    // untouched. `second` (CV_8UC4, may be empty) is fitted to each stage's input size. A stage
+    // that refuses the frame passes its input on unchanged, as an editor shows a clip without it.
+    ChainResult render(cv::Mat input, const cv::Mat& second, FrameTimes times);
 
     const std::vector<EffectStage>& stages() const { return stages_; }
 
