@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds, and renders the bundled sample picture through every effect of the module,
-# writing one PNG per effect into out/gallery/.
+# drawing one labelled contact sheet, out/gallery.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-./build/bin/qorfx gallery examples/astronaut.png out/gallery --second examples/rocket.jpg
-echo "Open out/gallery/ to see what each effect does with its default settings."
+mkdir -p out
+./build/bin/qorfx gallery examples/astronaut.png out/gallery.png --second examples/rocket.jpg
+echo "Open out/gallery.png to see what each effect does."

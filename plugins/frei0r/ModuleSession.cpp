@@ -66,7 +66,7 @@ bool ModuleSession::start(std::string& error) {
         return false;
     }
     host->registerAll();
-    catalog_ = std::make_unique<qorfx::EffectCatalog>(host->registrar().effects, effectFolder);
+    catalog_ = std::make_unique<qorfx::EffectCatalog>(*host, effectFolder);
     host_ = std::move(host);
     return true;
 }

@@ -73,9 +73,16 @@ int32_t EffectRegistry::builtinTypeOf(const char* guid) {
     return found == BuiltinEffectTypes.end() ? 0 : found->second;
 }
 
-void EffectRegistry::onDescriptionFound(_EffectFileType, std::string file, std::string folder) {
+void EffectRegistry::onDescriptionFound(_EffectFileType kind, std::string file, std::string folder) {
     nlohmann::json root;
-    if (!readJsonFile(file, root)) return;
+    if (!readJsonFile(file, root)) {
+        // "filter.xml" is never JSON; a JSON description that does not parse is a fault worth naming.
+        if (kind != _EffectFileType::FilterXml) {
+            hostLog(LogLevel::Diagnostic, "Skipped effect description %s: it cannot be read or is not valid JSON",
+                    file.c_str());
+        }
+        return;
+    }
     NLEFilterInfoPtr info;
     try {
         info = buildDescriptionJson(root, folder);

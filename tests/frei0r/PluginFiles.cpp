@@ -65,9 +65,9 @@ const std::map<std::string, qorfx::EffectAnnouncement>& creatableEffects() {
         std::map<std::string, qorfx::EffectAnnouncement> found;
         if (!host.load(module, error) || host.startup() != 0) return found;
         host.registerAll();
-        const qorfx::EffectCatalog catalog(host.registrar().effects, kEffectFolder);
+        const qorfx::EffectCatalog catalog(host, kEffectFolder);
         for (const auto& entry : catalog.entries()) {
-            if (host.create(entry.effect->guid, 0)) found[entry.folder] = *entry.effect;
+            if (entry.creatable) found[entry.folder] = *entry.effect;
         }
         return found;
     }();

@@ -16,16 +16,16 @@ std::string lower(std::string text) {
     return text;
 }
 
-// GUID -> folder name, from the description files of the effect pack.
-std::map<std::string, std::string> folderNames(const std::string& effectFolder) {
-    std::map<std::string, std::string> folders;
+// GUID -> effect folder, from the description files anywhere in the effect pack.
+std::map<std::string, std::filesystem::path> effectFolders(const std::string& effectFolder) {
+    std::map<std::string, std::filesystem::path> folders;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(effectFolder, error)) {
-        std::ifstream file(entry.path() / "description.json");
-        if (!file) continue;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(effectFolder, error)) {
+        if (entry.path().filename() != "description.json") continue;
+        std::ifstream file(entry.path());
         const auto root = nlohmann::json::parse(file, nullptr, false);
         const auto guid = root.is_object() ? root.find("GUID") : root.end();
-        if (guid != root.end() && guid->is_string()) folders[guid->get<std::string>()] = entry.path().filename().string();
+        if (guid != root.end() && guid->is_string()) folders[guid->get<std::string>()] = entry.path().parent_path();
     }
     return folders;
 }
@@ -46,11 +46,17 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-EffectCatalog::EffectCatalog(const std::vector<EffectAnnouncement>& effects, const std::string& effectFolder) {
-    const auto folders = folderNames(effectFolder);
+EffectCatalog::EffectCatalog(ModuleHost& host, const std::string& effectFolder) {
+    const auto folders = effectFolders(effectFolder);
+    const auto& effects = host.registrar().effects;
     for (std::size_t i = 0; i < effects.size(); ++i) {
+        CatalogEntry entry{static_cast<int>(i), &effects[i], {}, {}, static_cast<bool>(host.create(effects[i].guid, 0))};
         const auto folder = folders.find(effects[i].guid);
-        entries_.push_back({static_cast<int>(i), &effects[i], folder == folders.end() ? std::string() : folder->second});
+        if (folder != folders.end()) {
+            entry.folder = folder->second.filename().string();
+            entry.folderPath = folder->second.string();
+        }
+        entries_.push_back(std::move(entry));
     }
 }
 

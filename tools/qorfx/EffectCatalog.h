@@ -6,19 +6,23 @@
 #include <vector>
 
 #include "tools/qorfx/HostRegistrar.h"
+#include "tools/qorfx/ModuleHost.h"
 
 namespace qorfx {
 
 struct CatalogEntry {
     int index;
     const EffectAnnouncement* effect;
-    std::string folder;  // the effect's folder in the effect pack, when known
+    std::string folder;      // the name of the effect's folder in the effect pack, when known
+    std::string folderPath;  // that folder's full path
+    bool creatable = false;  // the module has an effect class for it
 };
 
 class EffectCatalog {
 public:
-    // `effectFolder` is the folder whose subfolders hold the descriptions (used for folder names).
-    EffectCatalog(const std::vector<EffectAnnouncement>& effects, const std::string& effectFolder);
+    // The effects `host` registered; `effectFolder` is the folder whose subfolders hold the
+    // descriptions (used for folder names). Each effect is created once to learn whether it has a class.
+    EffectCatalog(ModuleHost& host, const std::string& effectFolder);
 
     // Case-insensitive match on GUID, display name or folder name; null when nothing matches.
     const CatalogEntry* find(const std::string& query) const;

@@ -15,6 +15,20 @@ int32_t asInt32(double number) {
 
 }  // namespace
 
+double HostValue::numberAt(double seconds) const {
+    if (keyframes.empty()) return number;
+    if (seconds <= keyframes.front().seconds) return keyframes.front().value;
+    for (std::size_t i = 1; i < keyframes.size(); ++i) {
+        const Keyframe& before = keyframes[i - 1];
+        const Keyframe& after = keyframes[i];
+        if (seconds < after.seconds) {
+            const double share = (seconds - before.seconds) / (after.seconds - before.seconds);
+            return before.value + (after.value - before.value) * share;
+        }
+    }
+    return keyframes.back().value;
+}
+
 QORImageBuffer* FrameContext::GetInput(int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(inputs.size())) return nullptr;
     return inputs[static_cast<std::size_t>(index)];
@@ -26,14 +40,15 @@ int32_t FrameContext::GetParamValue(const char* name, int64_t time, QORParamValu
     const auto found = values.find(name);
     if (found == values.end()) return 1;
     const HostValue& stored = found->second;
+    const double number = stored.numberAt(static_cast<double>(time) / kTimeUnitsPerSecond);
     auto& payload = value->payload;
     switch (value->kind) {
-    case 3: payload.i = asInt32(stored.number); return 0;
-    case 5: payload.f = static_cast<float>(stored.number); return 0;
-    case 6: payload.d = stored.number; return 0;
-    case 7: payload.b = stored.number != 0.0 ? 1 : 0; return 0;
+    case 3: payload.i = asInt32(number); return 0;
+    case 5: payload.f = static_cast<float>(number); return 0;
+    case 6: payload.d = number; return 0;
+    case 7: payload.b = number != 0.0 ? 1 : 0; return 0;
     case 8: payload.text = stored.text.c_str(); return 0;
-    case 9: payload.pointer = static_cast<uint64_t>(stored.number); return 0;
+    case 9: payload.pointer = static_cast<uint64_t>(number); return 0;
     default: return 1;
     }
 }

@@ -28,15 +28,29 @@ private:
     cv::Mat picture_;
 };
 
+struct Keyframe {
+    double seconds;
+    double value;
+};
+
 // A parameter value as the host keeps it; handed out in whichever kind the module asks for.
+// A numeric value may be animated by keyframes in rising time order.
 struct HostValue {
     double number = 0.0;
     std::string text;
     bool isText = false;
+    std::vector<Keyframe> keyframes;
 
-    static HostValue ofNumber(double value) { return {value, {}, false}; }
-    static HostValue ofText(std::string value) { return {0.0, std::move(value), true}; }
+    static HostValue ofNumber(double value) { return {value, {}, false, {}}; }
+    static HostValue ofText(std::string value) { return {0.0, std::move(value), true, {}}; }
+    static HostValue ofKeyframes(std::vector<Keyframe> keys) { return {keys.front().value, {}, false, std::move(keys)}; }
+
+    // The value at `seconds`: linear between keyframes, held before the first and after the last.
+    double numberAt(double seconds) const;
 };
+
+// Times the host hands to the module (GetCurrentTime, GetParamValue) count milliseconds.
+constexpr double kTimeUnitsPerSecond = 1000.0;
 
 class FrameContext : public QORRenderContext {
 public:

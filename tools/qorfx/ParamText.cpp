@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace qorfx {
 
@@ -75,6 +76,29 @@ std::optional<double> parseSwitch(const std::string& text) {
     return std::nullopt;
 }
 
+// "V@T,..." where every piece carries an "@": the keyframe form of a setting.
+bool looksKeyframed(const std::string& text) {
+    if (text.empty() || text.find('@') == std::string::npos) return false;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string piece = text.substr(start, comma - start);
+        if (piece.find('@') == std::string::npos || piece.find('@') != piece.rfind('@')) return false;
+        start = comma + 1;
+    }
+    return true;
+}
+
+// A keyframe time in seconds: "2.5" seconds or "50f" frames.
+std::optional<double> parseKeyTime(std::string text, double fps) {
+    const bool frames = !text.empty() && (text.back() == 'f' || text.back() == 'F');
+    if (frames) text.pop_back();
+    if (text.empty() || text.back() == '%') return std::nullopt;
+    const auto value = parseReal(text);
+    if (!value) return std::nullopt;
+    return frames ? *value / fps : *value;
+}
+
 }  // namespace
 
 std::string rangeText(const ParamAnnouncement& param) {
@@ -111,6 +135,63 @@ std::string defaultText(const ParamAnnouncement& param) {
 HostValue defaultValue(const ParamAnnouncement& param) {
     if (kindOf(param.widget) == ValueKind::Text) return HostValue::ofText(param.text);
     return HostValue::ofNumber(param.defaultValue());
+}
+
+const char* valueKindName(const ParamAnnouncement& param) {
+    switch (kindOf(param.widget)) {
+    case ValueKind::Integer: return "integer";
+    case ValueKind::Real: return "number";
+    case ValueKind::Colour: return "colour";
+    case ValueKind::Switch: return "switch";
+    case ValueKind::Text: return "text";
+    }
+    return "?";
+}
+
+nlohmann::json presetValue(const ParamAnnouncement& param) {
+    switch (kindOf(param.widget)) {
+    case ValueKind::Text: return param.text;
+    case ValueKind::Colour: return defaultText(param);
+    case ValueKind::Switch: return param.defaultValue() != 0.0;
+    default: return param.defaultValue();
+    }
+}
+
+std::optional<ParsedValue> parseParamSetting(const ParamAnnouncement& param, const std::string& text, double fps,
+                                             std::string& error) {
+    const ValueKind kind = kindOf(param.widget);
+    const bool keyed = looksKeyframed(text);
+    if (!keyed) return parseParamValue(param, text, error);
+    if (kind != ValueKind::Integer && kind != ValueKind::Real) {
+        error = param.name + " takes " + expectedValue(param) + " and holds it for the whole clip; keyframes (" +
+                text + ") animate number parameters only";
+        return std::nullopt;
+    }
+    std::vector<Keyframe> keys;
+    std::string warning;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string piece = text.substr(start, comma - start);
+        const std::size_t at = piece.find('@');
+        const auto value = at == std::string::npos ? std::nullopt : parseParamValue(param, piece.substr(0, at), error);
+        const auto seconds = at == std::string::npos ? std::nullopt : parseKeyTime(piece.substr(at + 1), fps);
+        if (!value || !seconds) {
+            error = "cannot read the keyframe \"" + piece + "\" of " + param.name +
+                    ": write VALUE@SECONDS or VALUE@FRAMEf, for example 0@0,40@2 or 0@0f,40@50f, with " +
+                    expectedValue(param) + " as values";
+            return std::nullopt;
+        }
+        if (!keys.empty() && *seconds <= keys.back().seconds) {
+            error = "the keyframes of " + param.name + " are out of order: \"" + piece +
+                    "\" does not come after the one before it; list them in rising time order";
+            return std::nullopt;
+        }
+        if (warning.empty()) warning = value->warning;
+        keys.push_back({*seconds, value->value.number});
+        start = comma + 1;
+    }
+    return ParsedValue{HostValue::ofKeyframes(std::move(keys)), warning};
 }
 
 std::optional<ParsedValue> parseParamValue(const ParamAnnouncement& param, const std::string& text,

@@ -1,6 +1,9 @@
 #include "tools/qorfx/Pictures.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -66,18 +69,28 @@ bool canWritePicture(const std::string& path) {
 bool writePicture(const std::string& path, const cv::Mat& picture, std::string& error) {
     cv::Mat toWrite = picture;
     if (!keepsAlpha(extensionOf(path))) cv::cvtColor(picture, toWrite, cv::COLOR_BGRA2BGR);
+    // Written under a hidden temporary name in the same folder and renamed when complete, so a
+    // failure or an interruption never leaves a truncated file under the output's name.
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path target(path);
+    const std::filesystem::path temporary =
+        target.parent_path() / ("." + target.stem().string() + ".part" + std::to_string(getpid()) + "-" +
+                                std::to_string(counter++) + target.extension().string());
     bool written = false;
     try {
-        written = cv::imwrite(path, toWrite);
+        written = cv::imwrite(temporary.string(), toWrite);
     } catch (const cv::Exception& failure) {
         error = "cannot write " + path + ": " + failure.what();
     }
-    if (!written) {
+    std::error_code renameError;
+    if (written) std::filesystem::rename(temporary, target, renameError);
+    if (!written || renameError) {
         if (error.empty()) error = "cannot write " + path + ": check that the folder exists and is writable";
         std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        std::filesystem::remove(temporary, ignored);
+        return false;
     }
-    return written;
+    return true;
 }
 
 }  // namespace qorfx

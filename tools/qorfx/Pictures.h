@@ -14,8 +14,8 @@ cv::Mat readPicture(const std::string& path, std::string& error);
 // True when the file name's extension is one this tool writes (PNG, JPEG, TIFF, WebP, BMP).
 bool canWritePicture(const std::string& path);
 
-// Writes a CV_8UC4 picture; formats without alpha (JPEG, BMP) drop it. Nothing is left behind on
-// failure.
+// Writes a CV_8UC4 picture; formats without alpha (JPEG, BMP) drop it. The file appears under its
+// name only when complete; nothing is left behind on failure.
 bool writePicture(const std::string& path, const cv::Mat& picture, std::string& error);
 
 }  // namespace qorfx

@@ -6,35 +6,62 @@
 
 namespace qorfx {
 
-RenderResult renderPicture(ModuleHost& host, const CatalogEntry& entry, const RenderRequest& request) {
-    RenderResult result;
-    EffectHandle effect = host.create(entry.effect->guid, 0, &result.createStatus);
-    if (!effect) return result;
+namespace {
 
-    const cv::Size outputSize = request.outputSize.empty() ? request.input.size() : request.outputSize;
-    MatImageBuffer input(request.input.clone());
-    MatImageBuffer output(cv::Mat::zeros(outputSize, CV_8UC4));
-    cv::Mat secondPicture;
-    if (!request.second.empty()) {
-        if (request.second.size() == request.input.size()) secondPicture = request.second.clone();
-        else cv::resize(request.second, secondPicture, request.input.size(), 0, 0, cv::INTER_AREA);
+cv::Mat fitted(const cv::Mat& picture, cv::Size size) {
+    if (picture.empty() || picture.size() == size) return picture.clone();
+    cv::Mat resized;
+    cv::resize(picture, resized, size, 0, 0, cv::INTER_AREA);
+    return resized;
+}
+
+}  // namespace
+
+EffectChain::EffectChain(ModuleHost& host, std::vector<EffectStage> stages, cv::Size outputSize)
+    : host_(host), stages_(std::move(stages)), outputSize_(outputSize) {}
+
+bool EffectChain::create(std::string& error) {
+    effects_.clear();
+    for (const auto& stage : stages_) {
+        int32_t status = 0;
+        effects_.push_back(host_.create(stage.entry->effect->guid, 0, &status));
+        if (!effects_.back()) {
+            error = stage.entry->effect->name + " cannot be created (CreateQOREffect returned " +
+                    std::to_string(status) + "): the module registers it but has no effect class for it";
+            return false;
+        }
     }
-    MatImageBuffer second(secondPicture);
-    MatImageBuffer aiResult(request.aiResult);
+    return true;
+}
 
-    FrameContext context;
-    context.currentTime = request.time;
-    context.totalTime = request.totalTime;
-    context.inputs.push_back(&input);
-    if (!secondPicture.empty()) context.inputs.push_back(&second);
-    context.output = &output;
-    if (!request.aiResult.empty()) context.aiResult = &aiResult;
-    for (const auto& param : entry.effect->params) context.values[param.name] = defaultValue(param);
-    for (const auto& [name, value] : request.values) context.values[name] = value;
-
-    effect->UpdateParameters(&context);
-    result.renderStatus = effect->Render(&context);
-    result.output = output.picture();
+ChainResult EffectChain::render(cv::Mat input, const cv::Mat& second, FrameTimes times) {
+    ChainResult result;
+    cv::Mat current = std::move(input);
+    for (std::size_t i = 0; i < stages_.size(); ++i) {
+        const cv::Size size = outputSize_.empty() ? current.size() : outputSize_;
+        MatImageBuffer in(current);
+        MatImageBuffer out(cv::Mat::zeros(size, CV_8UC4));
+        MatImageBuffer other(fitted(second, current.size()));
+        MatImageBuffer aiResult(aiResult_);
+        FrameContext context;
+        context.currentTime = times.current;
+        context.totalTime = times.total;
+        context.inputs.push_back(&in);
+        if (!second.empty()) context.inputs.push_back(&other);
+        context.output = &out;
+        if (!aiResult_.empty()) context.aiResult = &aiResult;
+        for (const auto& param : stages_[i].entry->effect->params) context.values[param.name] = defaultValue(param);
+        for (const auto& [name, value] : stages_[i].values) context.values[name] = value;
+        QOREffect* effect = effects_[i].get();
+        effect->UpdateParameters(&context);
+        const int32_t status = effect->Render(&context);
+        if (status != 0 && result.ok()) {
+            result.refusedStage = static_cast<int>(i);
+            result.renderStatus = status;
+        }
+        if (status == 0) current = out.picture();
+    }
+    result.output = current;
     return result;
 }
 
