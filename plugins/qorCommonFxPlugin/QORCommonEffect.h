@@ -35,7 +35,6 @@ public:
     int32_t Reserved9() override { return 0; }
 
     int32_t skinProtect() const { return skinProtect_; }
-    const std::shared_ptr<AiEffectCache>& aiCache() const { return aiCache_; }
 
 private:
     void transferParameters(QORRenderContext& context, int64_t time);

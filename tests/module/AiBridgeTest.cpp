@@ -207,18 +207,3 @@ TEST(AiBringUp, LoadsTheAiModuleFromTheHostsFolderAndFallsBackWithoutIt) {
         }
     }
 }
-
-TEST(AiBringUp, AFailedColourMatchingRenderRunsNoDetection) {
-    LoadedModule module(bundledEffectRoot(), fakeAiModulePath("full"));
-    module.startAndRegister();
-    qorfx::EffectHandle matcher = module.host().create("718F5DC3-D828-48BF-B7CF-135474EF64A4", 0);
-    ASSERT_TRUE(matcher);
-    qorfx::MatImageBuffer output(cv::Mat::zeros(64, 64, CV_8UC4));
-    qorfx::FrameContext context;
-    context.inputs = {nullptr};
-    context.output = &output;
-    context.values["skinProtect"] = qorfx::HostValue::ofNumber(100);
-    matcher->UpdateParameters(&context);
-    EXPECT_EQ(matcher->Render(&context), 4);
-    EXPECT_EQ(fakeCounters(module.aiModulePath())->transforms, 0);
-}

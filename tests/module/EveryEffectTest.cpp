@@ -17,18 +17,6 @@ using namespace qortest;
 
 namespace {
 
-// A picture inside a wider buffer, so its rows are followed by guard bytes.
-struct GuardedPicture {
-    cv::Mat buffer;
-    cv::Mat picture;
-
-    GuardedPicture(const cv::Mat& content, int padPixels) {
-        buffer = cv::Mat(content.rows, content.cols + padPixels, CV_8UC4, cv::Scalar(0xA5, 0xA5, 0xA5, 0xA5));
-        picture = buffer(cv::Rect(0, 0, content.cols, content.rows));
-        content.copyTo(picture);
-    }
-};
-
 enum class Setting { Minimum, Default, Maximum, Middle };
 
 qorfx::HostValue valueFor(const qorfx::ParamAnnouncement& param, Setting setting) {
@@ -78,12 +66,14 @@ int32_t renderFrame(QOREffect& effect, const Values& values, qorfx::MatImageBuff
     return effect.Render(&context);
 }
 
-// A real picture with translucent alpha in a buffer with padded rows.
+// A real picture with translucent alpha, its rows followed by five pixels of padding.
 cv::Mat paddedPicture(const std::string& name, cv::Size size) {
     static std::map<std::string, cv::Mat> pictures;
     if (!pictures.count(name)) pictures[name] = samplePicture(name, 200);
-    GuardedPicture guarded(pictures[name](cv::Rect(cv::Point(60, 40), size)), 5);
-    return guarded.picture;
+    cv::Mat buffer(size.height, size.width + 5, CV_8UC4, cv::Scalar::all(0xA5));
+    cv::Mat picture = buffer.colRange(0, size.width);
+    pictures[name](cv::Rect(cv::Point(60, 40), size)).copyTo(picture);
+    return picture;
 }
 
 struct Rendered {
@@ -108,13 +98,13 @@ struct Shape {
 void renderAndCheck(QOREffect& effect, const qorfx::EffectAnnouncement& announced, Setting setting,
                     const Shape& shape) {
     SCOPED_TRACE(announced.name + " / " + shape.name + " / setting " + std::to_string(static_cast<int>(setting)));
-    GuardedPicture input(noisePicture(shape.input.width, shape.input.height, 11), 3);
-    GuardedPicture second(samplePicture("chelsea.png", 150)(cv::Rect(cv::Point(40, 30), shape.second)), 5);
-    GuardedPicture output(noisePicture(shape.output.width, shape.output.height, 13), 7);
-    const cv::Mat inputBefore = input.buffer.clone(), secondBefore = second.buffer.clone();
-    const cv::Mat outputBefore = output.buffer.clone();
+    PaddedFrame input = PaddedFrame::from(noisePicture(shape.input.width, shape.input.height, 11), 12);
+    PaddedFrame second = PaddedFrame::from(samplePicture("chelsea.png", 150)(cv::Rect({40, 30}, shape.second)), 20);
+    PaddedFrame output = PaddedFrame::from(noisePicture(shape.output.width, shape.output.height, 13), 28);
+    const std::vector<uint8_t> inputBefore = input.bytes(), secondBefore = second.bytes();
+    const std::vector<uint8_t> outputBefore = output.bytes();
 
-    qorfx::MatImageBuffer inputBuffer(input.picture), secondBuffer(second.picture), outputBuffer(output.picture);
+    qorfx::MatImageBuffer inputBuffer(input.mat()), secondBuffer(second.mat()), outputBuffer(output.mat());
     qorfx::FrameContext context;
     context.currentTime = 20;
     context.totalTime = 100;
@@ -126,13 +116,11 @@ void renderAndCheck(QOREffect& effect, const qorfx::EffectAnnouncement& announce
     ASSERT_EQ(effect.UpdateParameters(&context), 0);
     const int32_t result = effect.Render(&context);
     ASSERT_TRUE(result == 0 || result == 4) << result;
-    EXPECT_EQ(differingBytes(input.buffer, inputBefore), 0) << "the main input was written";
-    EXPECT_EQ(differingBytes(second.buffer, secondBefore), 0) << "the second input was written";
-    const cv::Mat guardsNow = output.buffer(cv::Rect(shape.output.width, 0, 7, shape.output.height));
-    const cv::Mat guardsBefore = outputBefore(cv::Rect(shape.output.width, 0, 7, shape.output.height));
-    EXPECT_EQ(differingBytes(guardsNow, guardsBefore), 0) << "bytes past the output's rows were written";
+    EXPECT_TRUE(input.bytes() == inputBefore) << "the main input was written";
+    EXPECT_TRUE(second.bytes() == secondBefore) << "the second input was written";
+    EXPECT_TRUE(output.paddingIntact()) << "bytes past the output's rows were written";
     if (result == 4) {
-        EXPECT_EQ(differingBytes(output.buffer, outputBefore), 0) << "a refused frame changed the output";
+        EXPECT_TRUE(output.bytes() == outputBefore) << "a refused frame changed the output";
     }
 }
 

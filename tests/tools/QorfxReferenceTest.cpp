@@ -2,35 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
 #include "support/TestSupport.h"
+#include "tools/QorfxRun.h"
+
+using namespace qorfxtest;
 
 namespace {
-
-struct QorfxRun {
-    int exitCode;
-    std::string messages;
-};
-
-QorfxRun runQorfx(const qortest::TempFolder& folder, const std::string& arguments) {
-    const std::string log = folder.path() + "/qorfx.log";
-    const int status = std::system((std::string(QORFX_PATH) + " " + arguments + " > " + log + " 2>&1").c_str());
-    std::stringstream text;
-    text << std::ifstream(log).rdbuf();
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
-}
-
-std::string example(const std::string& name) { return std::string(QOR_SOURCE_DIR) + "/examples/" + name; }
 
 // Mean α and β of a picture file, as the first colour match measures them.
 cv::Vec2f meanAlphaBeta(const std::string& path) {
@@ -51,9 +33,9 @@ TEST(QorfxReference, MatchesOneBundledPictureToAnother) {
     const cv::Vec2f source = meanAlphaBeta(example("astronaut.png")), reference = meanAlphaBeta(example("rocket.jpg"));
     for (const char* effect : {"MatchColor", "MatchColorV2"}) {
         const std::string out = folder.path() + "/" + effect + ".png";
-        const QorfxRun run = runQorfx(folder, std::string("apply ") + effect + " " + example("astronaut.png") + " " + out +
-                                             " --reference " + example("rocket.jpg"));
-        ASSERT_EQ(run.exitCode, 0) << run.messages;
+        const CommandResult run = runQorfx(std::string("apply ") + effect + " " + example("astronaut.png") + " " + out +
+                                           " --reference " + example("rocket.jpg"));
+        ASSERT_EQ(run.exitCode, 0) << run.output;
         const cv::Vec2f matched = meanAlphaBeta(out);
         EXPECT_LT(cv::norm(matched - reference), 0.5 * cv::norm(source - reference))
             << effect << ": " << matched << " from " << source << " towards " << reference;
@@ -64,9 +46,9 @@ TEST(QorfxReference, MatchesOneBundledPictureToAnother) {
 TEST(QorfxReference, ExplicitValuesWin) {
     qortest::TempFolder folder;
     const std::string out = folder.path() + "/off.png";
-    const QorfxRun run = runQorfx(folder, "apply MatchColor " + example("chelsea.png") + " " + out + " --reference " +
-                                         example("rocket.jpg") + " -p Enabled=off");
-    ASSERT_EQ(run.exitCode, 0) << run.messages;
+    const CommandResult run = runQorfx("apply MatchColor " + example("chelsea.png") + " " + out + " --reference " +
+                                       example("rocket.jpg") + " -p Enabled=off");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(qortest::differingBytes(cv::imread(out, cv::IMREAD_UNCHANGED), qortest::samplePicture("chelsea.png")), 0);
 }
 
@@ -82,9 +64,9 @@ TEST(QorfxReference, OtherEffectsAndUnreadablePicturesFailWithoutOutput) {
          "none.png"},
     };
     for (const auto& c : cases) {
-        const QorfxRun run = runQorfx(folder, c.arguments);
-        EXPECT_EQ(run.exitCode, 1) << run.messages;
-        EXPECT_NE(run.messages.find(c.message), std::string::npos) << run.messages;
+        const CommandResult run = runQorfx(c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_TRUE(contains(run.output, c.message)) << run.output;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }

@@ -40,28 +40,6 @@ void expectRefusedLevels(const char* param, std::initializer_list<float> levels)
     }
 }
 
-// A photo with transparent and translucent pixels, rendered in place and into a separate
-// output; the level set once holds for the following frames.
-template <class Effect>
-void expectPhotoInPlaceAndAcrossFrames(const char* param, float level, const cv::Mat& expectedLut) {
-    const cv::Mat photo = qortest::samplePicture("chelsea.png", 100);
-    cv::Mat expected;
-    cv::LUT(photo, expectedLut, expected);
-    auto effect = qortest::makeEffect<Effect>();
-    qortest::setFloat(*effect, param, level);
-    EXPECT_EQ(qortest::differingBytes(qortest::rendered(*effect, photo), expected), 0);
-    PaddedFrame frame = PaddedFrame::from(photo);
-    ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
-    EXPECT_EQ(qortest::differingBytes(frame.pixels(), expected), 0);
-}
-
-cv::Mat lutAdding(int blue, int green, int red) {
-    cv::Mat lut(1, 256, CV_8UC4);
-    for (int v = 0; v < 256; ++v) lut.at<cv::Vec4b>(0, v) = cv::Vec4b(cv::saturate_cast<uint8_t>(v + blue),
-        cv::saturate_cast<uint8_t>(v + green), cv::saturate_cast<uint8_t>(v + red), static_cast<uint8_t>(v));
-    return lut;
-}
-
 TEST(NLEBeautySkinColorEffectTest, RaisesRedByATenthOfTheLevelRoundingTiesToEven) {
     expectPixels<NLEBeautySkinColorEffect>(
         "color_lev", {{10, {7, 8, 254, 9}, {7, 8, 255, 9}}, {10, {0, 0, 255, 0}, {0, 0, 255, 0}},
@@ -75,10 +53,6 @@ TEST(NLEBeautySkinColorEffectTest, RefusesLevelsThatWouldNotRaiseRed) {
     qortest::expectRefusals(*effect, 1);
 }
 
-TEST(NLEBeautySkinColorEffectTest, WorksInPlaceAndKeepsItsLevel) {
-    expectPhotoInPlaceAndAcrossFrames<NLEBeautySkinColorEffect>("color_lev", 30, lutAdding(0, 0, 3));
-}
-
 TEST(NLEBeautyWhiteSkinEffectTest, AddsAQuarterOfTheLevelToColourRoundingTiesToEven) {
     expectPixels<NLEBeautyWhiteSkinEffect>(
         "white_lev", {{40, {250, 100, 0, 128}, {255, 110, 10, 128}}, {2, {4, 5, 4, 3}, {4, 6, 4, 3}},
@@ -89,10 +63,6 @@ TEST(NLEBeautyWhiteSkinEffectTest, RefusesNegativeLevels) {
     expectRefusedLevels<NLEBeautyWhiteSkinEffect>("white_lev", {-4.0f, NAN});
     auto effect = qortest::makeEffect<NLEBeautyWhiteSkinEffect>();
     qortest::expectRefusals(*effect, 1);
-}
-
-TEST(NLEBeautyWhiteSkinEffectTest, WorksInPlaceAndKeepsItsLevel) {
-    expectPhotoInPlaceAndAcrossFrames<NLEBeautyWhiteSkinEffect>("white_lev", 24, lutAdding(6, 6, 6));
 }
 
 }  // namespace

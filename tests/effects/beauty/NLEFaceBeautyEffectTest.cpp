@@ -10,7 +10,6 @@
 
 namespace {
 
-using qortest::PaddedFrame;
 
 struct Levels {
     float smooth, colour, white;
@@ -130,25 +129,6 @@ TEST(NLEFaceBeautyEffectTest, EveryWidthAlignmentFollowsTheReference) {
     }
 }
 
-// On a flat frame smoothing changes nothing, so only the lift and the whitening show.
-TEST(NLEFaceBeautyEffectTest, ColourLiftSignPicksRedOrBlueAndWhiteningRaisesAll) {
-    const struct {
-        Levels levels;
-        cv::Vec4b out;
-    } cases[] = {
-        {{0, 10, 0}, {100, 120, 141, 255}},   // smoothing 0 runs at level 1; red + 1
-        {{50, -20, 0}, {102, 120, 140, 255}}, // blue + 2, red untouched
-        {{50, 0, 40}, {110, 130, 150, 255}},  // everything + 10
-        {{50, 5, 2}, {100, 120, 140, 255}},   // half steps: 140.5, 100.5 and 120.5 round to even
-    };
-    const cv::Mat flat(20, 32, CV_8UC4, cv::Scalar(100, 120, 140, 255));
-    for (const auto& c : cases) {
-        const cv::Mat result = beautified(flat, c.levels);
-        EXPECT_EQ(qortest::differingBytes(result, cv::Mat(flat.size(), CV_8UC4, cv::Scalar(c.out))), 0)
-            << c.levels.colour << " " << c.levels.white;
-    }
-}
-
 // The lite description names the levels "Smoothen", "Color" and "Whiten".
 TEST(NLEFaceBeautyEffectTest, LiteNamesGiveTheSameResult) {
     const cv::Mat picture = portrait({48, 40});
@@ -157,9 +137,9 @@ TEST(NLEFaceBeautyEffectTest, LiteNamesGiveTheSameResult) {
     EXPECT_EQ(qortest::differingBytes(qortest::rendered(*lite, picture), beautified(picture, {70, -10, 12})), 0);
 }
 
-// Levels persist (the colour lift is not divided again), frames may change size, rendering in
-// place gives the same bytes, and objects on different threads do not disturb each other.
-TEST(NLEFaceBeautyEffectTest, FramesInSequenceInPlaceAndOnSeveralThreads) {
+// Levels persist (the colour lift is not divided again), frames may change size, and objects on
+// different threads do not disturb each other.
+TEST(NLEFaceBeautyEffectTest, FramesInSequenceAndOnSeveralThreads) {
     const cv::Mat big = portrait({200, 120}), small = portrait({37, 30});
     const Levels levels{80, 30, 20};
     const cv::Mat expectedBig = referenceBeauty(big, levels), expectedSmall = referenceBeauty(small, levels);
@@ -170,9 +150,6 @@ TEST(NLEFaceBeautyEffectTest, FramesInSequenceInPlaceAndOnSeveralThreads) {
             failures += qortest::differingBytes(qortest::rendered(*effect, big), expectedBig) != 0;
             failures += qortest::differingBytes(qortest::rendered(*effect, small), expectedSmall) != 0;
         }
-        PaddedFrame frame = PaddedFrame::from(big);
-        failures += qortest::render(*effect, frame.frame(), frame.frame()) != 0;
-        failures += qortest::differingBytes(frame.pixels(), expectedBig) != 0;
     };
     int failures[3] = {};
     std::thread first(run, std::ref(failures[0])), second(run, std::ref(failures[1]));

@@ -106,13 +106,8 @@ TEST(HslAdjustment, FramePassesEqualThePixelOperation) {
     }
 }
 
-TEST(HslAdjustment, RefusesUnusableFramesAndWorksInPlace) {
-    auto effect = hslWith({{"Green_hueVal", 50}, {"Orange_satVal", 40}});
-    qortest::expectRefusals(*effect, 1);
-    const cv::Mat photo = qortest::samplePicture("coffee.png", 160);
-    const cv::Mat expected = qortest::rendered(*effect, photo);
-    EXPECT_EQ(qortest::differingBytes(qortest::renderedInPlace(*effect, photo), expected), 0);
-    EXPECT_GT(qortest::differingBytes(expected, photo), 0);
+TEST(HslAdjustment, RefusesUnusableFrames) {
+    qortest::expectRefusals(*hslWith({{"Green_hueVal", 50}, {"Orange_satVal", 40}}), 1);
 }
 
 }  // namespace

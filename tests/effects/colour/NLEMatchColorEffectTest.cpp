@@ -167,15 +167,6 @@ TEST(MatchColour, ChannelScalesAreLimited) {
                                       qortest::rendered(*matchEffect(negative), picture)), 0);
 }
 
-TEST(MatchColour, InPlaceEqualsSeparateOutput) {
-    const cv::Mat picture = testPicture();
-    auto effect = matchEffect(kSunset);
-    const cv::Mat expected = qortest::rendered(*effect, picture);
-    PaddedFrame frame = PaddedFrame::from(picture, 8);
-    ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
-    EXPECT_EQ(qortest::differingBytes(frame.mat(), expected), 0);
-}
-
 // The eight- and four-pixel paths against the one-pixel path, pixel by pixel on an odd width: the
 // same plane values and the same bytes, nothing written beyond the width.
 TEST(MatchColour, LanePathsEqualTheOnePixelPath) {
@@ -221,11 +212,4 @@ TEST(MatchColour, OwnLogarithmAndPowerAreAccurate) {
     }
     EXPECT_GT(labColour::power10Of(38.3f), 1e38f) << "the top of the range stays finite";
     EXPECT_LT(labColour::power10Of(38.4f), std::numeric_limits<float>::infinity());
-}
-
-TEST(MatchColour, StripesStartAbove230400PixelsAndAreEven) {
-    EXPECT_EQ(labColour::stripeCount(640 * 360), 1);
-    EXPECT_EQ(labColour::stripeCount(641 * 360), 2);
-    EXPECT_EQ(labColour::stripeCount(1920 * 1080), 10);
-    EXPECT_EQ(labColour::stripeCount(3 * 230400), 4);
 }

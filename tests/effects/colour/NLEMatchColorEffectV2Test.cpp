@@ -182,12 +182,3 @@ TEST(MatchColourV2, AlignedAndUnalignedPathsDifferOnlyInRounding) {
         for (int y = 0; y < result.rows; ++y) EXPECT_EQ(result.at<cv::Vec4b>(y, 7), cv::Vec4b(0, 0, 0, 0));
     }
 }
-
-TEST(MatchColourV2, InPlaceEqualsSeparateOutput) {
-    const cv::Mat picture = qortest::samplePicture("coffee.png", 200);
-    auto effect = matchEffect(kWarm);
-    const cv::Mat expected = qortest::rendered(*effect, picture);
-    PaddedFrame frame = PaddedFrame::from(picture, 12);
-    ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
-    EXPECT_EQ(qortest::differingBytes(frame.mat(), expected), 0);
-}
