@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include "compositing/BlendImage.h"
 #include "support/TestSupport.h"
 #include "tests/compositing/BlendReference.h"
@@ -58,40 +56,6 @@ TEST(BlendImage, EveryModeNumberRunsItsKernel) {
         }
     }
     expectBlendMatchesModel(src, dst, {0xFFFFFFFFu, 255, false});
-}
-
-TEST(BlendImage, RealPicturesWithPartialAlpha) {
-    cv::Mat photo = qortest::samplePicture("astronaut.png", 180);
-    cv::Mat background = qortest::samplePicture("chelsea.png");
-    cv::resize(background, background, photo.size());
-    const cv::Rect region(0, 0, 301, 211);  // an odd width and a sub-image stride
-    for (const uint32_t mode : {0u, 2u, 9u, 14u, 20u, 23u}) {
-        for (const int strength : {255, 128}) {
-            expectBlendMatchesModel(photo(region), background(region), {mode, strength, false});
-        }
-    }
-}
-
-// Worked single pixels, each a 1 x 1 blend. Normal at full strength premultiplies the destination
-// even under a transparent source (mul(200, 128) = 100.39 and so on; alpha unites with 0), one step
-// below full strength it leaves it alone; at strength 128 alpha is mul(255, 128) = 128. Hollow-out
-// shows the source where the destination is clear and scales it by 255 - 51 elsewhere.
-TEST(BlendImage, WorkedPixels) {
-    struct Case {
-        cv::Vec4b src, dst;
-        uint32_t mode;
-        int strength;
-        cv::Vec4b expected;
-    };
-    for (const Case& c : {Case{{10, 20, 30, 0}, {200, 100, 50, 128}, 0, 255, {100, 50, 25, 128}},
-                          Case{{10, 20, 30, 0}, {200, 100, 50, 128}, 0, 254, {200, 100, 50, 128}},
-                          Case{{255, 0, 100, 255}, {0, 255, 100, 255}, 0, 128, {128, 127, 100, 255}},
-                          Case{{9, 8, 7, 51}, {200, 100, 50, 0}, 20, 0, {9, 8, 7, 51}},
-                          Case{{9, 8, 7, 51}, {200, 100, 50, 255}, 20, 0, {160, 80, 40, 204}}}) {
-        cv::Mat dst(1, 1, CV_8UC4, cv::Scalar(c.dst));
-        ASSERT_TRUE(imageC::blendImage(cv::Mat(1, 1, CV_8UC4, cv::Scalar(c.src)), dst, c.mode, c.strength, false, 1));
-        EXPECT_EQ(dst.at<cv::Vec4b>(0, 0), c.expected) << "mode " << c.mode << " strength " << c.strength;
-    }
 }
 
 TEST(BlendImage, StripesCoverEveryRowWhateverTheirCount) {

@@ -13,30 +13,16 @@ namespace blendref {
 
 enum class Kernel { Table, NormalStraight, NormalPremultiplied, HollowIn, HollowOut, TextBgHollowIn, Replace, Nothing };
 
-// The table of each table mode, or -1.
+// The table of each table mode (by the mode numbers of BlendImage.h), or -1.
 inline int modeTable(uint32_t mode) {
     using T = imageC::BlendTables;
-    switch (mode) {
-    case 1: return T::Darken;
-    case 2: return T::Multiply;
-    case 3: return T::ColorBurn;
-    case 4: return T::LinearBurn;
-    case 5: return T::Screen;
-    case 6: return T::ColorDodge;
-    case 7: return T::LinearDodge;
-    case 8: return T::Overlay;
-    case 9: return T::SoftLight;
-    case 10: return T::HardLight;
-    case 11: return T::VividLight;
-    case 12: return T::LinearLight;
-    case 13: return T::PinLight;
-    case 14: return T::HardMix;
-    case 15: return T::Difference;
-    case 16: return T::Exclusion;
-    case 17: return T::Lighten;
-    case 23: return T::Add;
-    default: return -1;
-    }
+    constexpr int kTables[24] = {
+        -1,          T::Darken,   T::Multiply,    T::ColorBurn,  T::LinearBurn, T::Screen,     // 0 to 5
+        T::ColorDodge, T::LinearDodge, T::Overlay, T::SoftLight, T::HardLight, T::VividLight,  // 6 to 11
+        T::LinearLight, T::PinLight, T::HardMix,  T::Difference, T::Exclusion, T::Lighten,     // 12 to 17
+        -1,          -1,          -1,             -1,            -1,            T::Add,        // 18 to 23
+    };
+    return mode < 24 ? kTables[mode] : -1;
 }
 
 // The kernel the whole-image dispatch runs for `mode`.

@@ -80,11 +80,7 @@ TEST(NLEToneMapToSelectColorTest, FlatFrameTakesTheDarkColourMixedByStrength) {
 // Black to white at full strength: the tone is the position itself, premultiplied.
 TEST(NLEToneMapToSelectColorTest, FullRangeRampStopsOneShortOfTheLightColour) {
     const cv::Mat ramp = greyRamp(3);
-    const cv::Mat result = toneMapped(ramp, kBlackToWhite, 8);
-    EXPECT_EQ(result.at<cv::Vec4b>(0, 0), cv::Vec4b(0, 0, 0, 200));
-    EXPECT_EQ(result.at<cv::Vec4b>(0, 255), cv::Vec4b(199, 199, 199, 200));  // u = 254, 254 * 200 / 255
-    EXPECT_EQ(result.at<cv::Vec4b>(2, 128), cv::Vec4b(0, 0, 0, 0));          // transparent: black
-    EXPECT_EQ(qortest::differingBytes(result, referenceToneMap(ramp, kBlackToWhite)), 0);
+    EXPECT_EQ(qortest::differingBytes(toneMapped(ramp, kBlackToWhite, 8), referenceToneMap(ramp, kBlackToWhite)), 0);
 }
 
 TEST(NLEToneMapToSelectColorTest, PhotosFollowTheIntegerReference) {

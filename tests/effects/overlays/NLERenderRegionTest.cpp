@@ -62,13 +62,6 @@ TEST_F(NLERenderRegionTest, ShadesOutsideTheEditViewAtOpacityZeroAndFull) {
         const cv::Mat result = render(photo);
         const cv::Mat expected = overlayref::shadedOutside(photo, box(30, 20, 50, 40), shade, alpha);
         EXPECT_EQ(qortest::differingBytes(result, expected), 0) << "opacity " << alpha;
-        const cv::Vec4b corner = photo.at<cv::Vec4b>(0, 0);
-        const cv::Vec4b premultiplied(overlayref::mul(corner[0], 180), overlayref::mul(corner[1], 180),
-                                      overlayref::mul(corner[2], 180), 255);
-        if (alpha == 0 || alpha == 255) {
-            EXPECT_EQ(result.at<cv::Vec4b>(0, 0), alpha == 0 ? premultiplied : cv::Vec4b(10, 120, 230, 255));
-        }
-        EXPECT_EQ(result.at<cv::Vec4b>(50, 50), photo.at<cv::Vec4b>(50, 50));
     }
 }
 
@@ -114,10 +107,7 @@ TEST_F(NLERenderRegionTest, ExtremeGeometryStaysInsideTheFrame) {
                                {"lineB1", 180}, {"outLineSafeZoom", 1}, {"inLineSafeZoom", 1}});
     cv::Mat expected(19, 29, CV_8UC4, cv::Scalar(0, 255, 0, 255));
     guide(expected, box(3, -1000000, INT_MAX, INT_MAX), {90, 0, 0, 255}, {180, 0, 0, 255});
-    const cv::Mat result = render(qortest::noisePicture(29, 19, 6));
-    EXPECT_EQ(qortest::differingBytes(result, expected), 0);
-    EXPECT_EQ(result.at<cv::Vec4b>(7, 3), cv::Vec4b(90, 0, 0, 255));
-    EXPECT_EQ(result.at<cv::Vec4b>(7, 4), cv::Vec4b(180, 0, 0, 255));
+    EXPECT_EQ(qortest::differingBytes(render(qortest::noisePicture(29, 19, 6)), expected), 0);
 }
 
 TEST_F(NLERenderRegionTest, RefusesBuffersThatDoNotFitAndKeepsALargerOutputBeyondTheInput) {

@@ -96,22 +96,6 @@ TEST_F(NLEVideoGeneratorTest, GradientFollowsTheReferenceOnOddWidthsAnglesAndAPh
     }
 }
 
-TEST_F(NLEVideoGeneratorTest, ThetaZeroRunsFromTheFirstColourOnTheLeftToTheSecondOnTheRight) {
-    const cv::Mat black(101, 200, CV_8UC4, cv::Scalar(0, 0, 0, 255));
-    configure(1, 3, 0.0f, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f});
-    const cv::Mat middle = render(black).row(50);
-    const auto at = [&](int x, int c) { return middle.at<cv::Vec4b>(0, x)[c]; };
-    for (int x = 1; x < 200; ++x) {
-        EXPECT_LE(at(x, 2), at(x - 1, 2)) << x;  // red fades
-        EXPECT_GE(at(x, 0), at(x - 1, 0)) << x;  // blue grows
-    }
-    // At the left edge the anchors are 1.2 and 0.2 away: weights 6/7 and 1/7.
-    EXPECT_NEAR(at(0, 2), 255 * 6 / 7.0, 1.0);
-    EXPECT_NEAR(at(0, 0), 255 / 7.0, 1.0);
-    EXPECT_GT(at(199, 0), 200);
-    EXPECT_LT(at(199, 2), 60);
-}
-
 // On an opaque black frame the alpha matte shows the colour itself, the red matte nothing; colour
 // components outside 0..1 (or not a number) saturate.
 TEST_F(NLEVideoGeneratorTest, SolidColourBytesOnAnOpaqueBlackFrame) {
