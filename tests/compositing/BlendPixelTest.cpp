@@ -52,24 +52,17 @@ TEST(BlendPixel, TableModesCompositeAlphaAsCoverage) {
     }
 }
 
-TEST(BlendPixel, ModeZeroStraightNeverPremultipliesTheDestination) {
-    for (const int strength : {255, 200, 1}) {
-        for (const auto& [s, d] : samplePairs()) {
-            Pixel expected = d;
-            blendref::straightPixel(s.data(), expected.data(), static_cast<uint8_t>(strength), false);
-            EXPECT_EQ(blended(s, d, 0, strength, false), expected) << "strength " << strength;
-        }
-    }
-    // Full strength under a transparent source changes nothing, unlike the image kernel.
-    EXPECT_EQ(blended({10, 20, 30, 0}, {200, 100, 50, 128}, 0, 255, false), (Pixel{200, 100, 50, 128}));
-}
-
-TEST(BlendPixel, ModeZeroPremultiplied) {
-    for (const int strength : {255, 99}) {
-        for (const auto& [s, d] : samplePairs()) {
-            Pixel expected = d;
-            blendref::premultipliedPixel(s.data(), expected.data(), static_cast<uint8_t>(strength));
-            EXPECT_EQ(blended(s, d, 0, strength, true), expected);
+// Straight, mode 0 never premultiplies the destination (unlike the image kernel at full strength).
+TEST(BlendPixel, ModeZeroStraightAndPremultiplied) {
+    for (const int strength : {255, 200, 99, 1}) {
+        for (const bool premultiplied : {false, true}) {
+            for (const auto& [s, d] : samplePairs()) {
+                Pixel expected = d;
+                const auto k = static_cast<uint8_t>(strength);
+                if (premultiplied) blendref::premultipliedPixel(s.data(), expected.data(), k);
+                else blendref::straightPixel(s.data(), expected.data(), k, false);
+                EXPECT_EQ(blended(s, d, 0, strength, premultiplied), expected) << strength << " " << premultiplied;
+            }
         }
     }
 }

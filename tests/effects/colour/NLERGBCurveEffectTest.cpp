@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/colour/ColourChecks.h"
 #include "support/EffectChecks.h"
 
 namespace {

@@ -96,21 +96,12 @@ TEST_F(NLEVideoGeneratorTest, GradientFollowsTheReferenceOnOddWidthsAnglesAndAPh
     }
 }
 
-// On an opaque black frame the alpha matte shows the colour itself, the red matte nothing; colour
-// components outside 0..1 (or not a number) saturate.
-TEST_F(NLEVideoGeneratorTest, SolidColourBytesOnAnOpaqueBlackFrame) {
+// On an opaque black frame under the alpha matte, colour components outside 0..1 (or not a
+// number) saturate.
+TEST_F(NLEVideoGeneratorTest, SolidColourComponentsOutsideTheUnitRangeSaturate) {
     const cv::Mat black(4, 8, CV_8UC4, cv::Scalar(0, 0, 0, 255));
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    struct Case {
-        Colour colour;
-        int channel;
-        cv::Vec4b pixel;
-    };
-    for (const Case& c : {Case{{1.0f, 0.0f, 0.5f}, 3, {127, 0, 255, 255}}, Case{{1.0f, 0.0f, 0.5f}, 0, {0, 0, 0, 0}},
-                          Case{{2.5f, -1.0f, nan}, 3, {0, 0, 255, 255}}}) {
-        configure(0, c.channel, 0.0f, c.colour, teal);
-        EXPECT_EQ(qortest::differingBytes(render(black), cv::Mat(4, 8, CV_8UC4, cv::Scalar(c.pixel))), 0) << c.pixel;
-    }
+    configure(0, 3, 0.0f, {2.5f, -1.0f, std::numeric_limits<float>::quiet_NaN()}, teal);
+    EXPECT_EQ(qortest::differingBytes(render(black), cv::Mat(4, 8, CV_8UC4, cv::Scalar(0, 0, 255, 255))), 0);
 }
 
 TEST_F(NLEVideoGeneratorTest, UnknownMatteChannelLeavesTheOutputUntouched) {
