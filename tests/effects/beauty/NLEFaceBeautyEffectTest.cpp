@@ -10,7 +10,6 @@
 
 namespace {
 
-
 struct Levels {
     float smooth, colour, white;
 };
