@@ -124,6 +124,23 @@ TEST(CRBFilterSSE2Test, SseFilterMatchesThePlainRecursionsByteForByte) {
     }
 }
 
+TEST(CRBFilterSSE2Test, ConstantImageIsReturnedUnchanged) {
+    const cv::Mat flat(24, 40, CV_8UC4, cv::Scalar(30, 140, 250, 90));
+    for (const Sigmas sigmas : {kBeautyDefault, Sigmas{0.5f, 2.0f}}) {
+        EXPECT_EQ(qortest::differingBytes(filtered(flat, sigmas), flat), 0);
+    }
+}
+
+// Two flat halves: a tiny range sigma keeps the step, a large one smooths across it.
+TEST(CRBFilterSSE2Test, StepEdgeStaysSharpOnlyWithASmallRangeSigma) {
+    cv::Mat step(32, 64, CV_8UC4, cv::Scalar(40, 40, 40, 255));
+    step.colRange(32, 64).setTo(cv::Scalar(200, 200, 200, 255));
+    EXPECT_EQ(qortest::differingBytes(filtered(step, {0.5f, 0.0001f}), step), 0);
+    const cv::Mat smoothed = filtered(step, {0.5f, 10.0f});
+    EXPECT_GT(smoothed.at<cv::Vec4b>(16, 31)[0], 60);
+    EXPECT_LT(smoothed.at<cv::Vec4b>(16, 32)[0], 180);
+}
+
 TEST(CRBFilterSSE2Test, InitAndFilterRefuseSizesOutsideTheirLimits) {
     CRBFilterSSE2 filter;
     EXPECT_FALSE(filter.init(16, 16, 9, true));

@@ -213,3 +213,9 @@ TEST(MatchColour, OwnLogarithmAndPowerAreAccurate) {
     EXPECT_GT(labColour::power10Of(38.3f), 1e38f) << "the top of the range stays finite";
     EXPECT_LT(labColour::power10Of(38.4f), std::numeric_limits<float>::infinity());
 }
+
+TEST(MatchColour, StripesStartAbove230400PixelsAndAreEven) {
+    EXPECT_EQ(labColour::stripeCount(640 * 360), 1);
+    EXPECT_EQ(labColour::stripeCount(641 * 360), 2);
+    EXPECT_EQ(labColour::stripeCount(1920 * 1080), 10);
+}

@@ -187,3 +187,23 @@ TEST(CopyPlaneTest, RefusesNullPointersBadSizesAndShortStrides) {
 }
 
 }  // namespace
+
+// Edge energy (mean absolute Laplacian of the grey picture) rises with the amount: sharpening
+// raises it, softening lowers it, amount 0 leaves the picture as it is.
+TEST(NLESharpenEffectTest, EdgeEnergyRisesWithTheAmount) {
+    cv::Mat photo;
+    cv::resize(qortest::samplePicture("astronaut.png", 210), photo, cv::Size(700, 700), 0, 0, cv::INTER_CUBIC);
+    const auto edgeEnergy = [](const cv::Mat& picture) {
+        cv::Mat grey, laplacian;
+        cv::cvtColor(picture, grey, cv::COLOR_BGRA2GRAY);
+        cv::Laplacian(grey, laplacian, CV_32F);
+        return cv::mean(cv::abs(laplacian))[0];
+    };
+    double previous = 0;
+    for (const float amount : {-100.0f, -40.0f, 0.0f, 50.0f, 100.0f}) {
+        const double energy = edgeEnergy(sharpened(photo, amount));
+        EXPECT_GT(energy, previous) << amount;
+        previous = energy;
+    }
+    EXPECT_EQ(qortest::differingBytes(sharpened(photo, 0), photo), 0);
+}
