@@ -5,6 +5,10 @@
 
 #include <opencv2/core/hal/intrin.hpp>
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
 #include "framework/Stripes.h"
@@ -136,8 +140,214 @@ bool NLEHSLEffect::prepareBands() {
     return true;
 }
 
+
+#ifdef __x86_64__
+namespace {
+
+// One active band for the eight-lane path: its bounds and settings with the per-band terms of
+// placeInRedBand and placeInBand worked out once per row.
+struct BandTerms {
+    bool red;
+    float lower, upper;
+    float divisor;               // the red band's half width, or another band's half span
+    float centre;                // unused for red
+    float nearStart, nearSlope;  // red: the hue at 0 and its change with t; others: below the centre
+    float farStart, farSlope;    // red: towards 360, over the weight; others: above the centre
+    float saturation, lightness;
+};
+
+BandTerms termsOf(bool red, const NLEHSLEffect::BandBounds& b, const NLEHSLEffect::BandSetting& s) {
+    BandTerms terms{};
+    terms.red = red;
+    terms.lower = b.lower;
+    terms.upper = b.upper;
+    terms.saturation = s.saturation;
+    terms.lightness = s.lightness;
+    if (red) {
+        const float halfWidth = b.upper;
+        terms.divisor = halfWidth;
+        terms.nearStart = s.hueShift;
+        terms.nearSlope = b.upper - s.hueShift;
+        terms.farStart = b.lower;
+        terms.farSlope = halfWidth + s.hueShift;
+        return terms;
+    }
+    const float halfSpan = (b.upper - b.lower) * 0.5f;
+    const float target = b.lower + halfSpan + s.hueShift;
+    terms.divisor = halfSpan;
+    terms.centre = b.lower + halfSpan;
+    terms.nearStart = b.lower;
+    terms.nearSlope = target - b.lower;
+    terms.farStart = target;
+    terms.farSlope = b.upper - target;
+    return terms;
+}
+
+
+// Eight-lane helpers for adjustEightPixels, mostly one AVX2 instruction each.
+using Lanes = __m256;
+
+[[gnu::target("avx2")]] inline Lanes all8(float v) { return _mm256_set1_ps(v); }
+// mask ? a : b per lane.
+[[gnu::target("avx2")]] inline Lanes pick(Lanes mask, Lanes a, Lanes b) { return _mm256_blendv_ps(b, a, mask); }
+[[gnu::target("avx2")]] inline Lanes lessThan(Lanes a, Lanes b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+[[gnu::target("avx2")]] inline Lanes atMost(Lanes a, Lanes b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
+[[gnu::target("avx2")]] inline Lanes equal(Lanes a, Lanes b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
+[[gnu::target("avx2")]] inline bool anyLane(Lanes mask) { return _mm256_movemask_ps(mask) != 0; }
+[[gnu::target("avx2")]] inline Lanes clamp01(Lanes v) {
+    return _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), all8(1.0f));
+}
+
+// One byte of each pixel, as colour::toHsl receives it.
+[[gnu::target("avx2")]] inline Lanes channelOf(__m256i bits) {
+    return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(bits, _mm256_set1_epi32(0xFF))), all8(kByteScale));
+}
+
+// The lanes whose hue lies in the band, as placeInRedBand and placeInBand decide it.
+[[gnu::target("avx2")]] inline Lanes nearRedCentre(const BandTerms& band, Lanes hue) {
+    return _mm256_and_ps(atMost(_mm256_setzero_ps(), hue), atMost(hue, all8(band.upper)));
+}
+[[gnu::target("avx2")]] inline Lanes insideBand(const BandTerms& band, Lanes hue) {
+    if (band.red) return _mm256_or_ps(nearRedCentre(band, hue), atMost(all8(band.lower), hue));
+    return _mm256_and_ps(atMost(all8(band.lower), hue), atMost(hue, all8(band.upper)));
+}
+
+// Weight and shifted hue in a band, as placeInRedBand and placeInBand compute them.
+[[gnu::target("avx2")]] inline void placeInBand8(const BandTerms& band, Lanes hue, Lanes& weight, Lanes& shifted) {
+    const Lanes one = all8(1.0f);
+    if (band.red) {
+        const Lanes near = nearRedCentre(band, hue);
+        const Lanes t = _mm256_div_ps(pick(near, hue, _mm256_sub_ps(all8(360.0f), hue)), all8(band.divisor));
+        weight = _mm256_sub_ps(one, t);
+        shifted = pick(near, _mm256_add_ps(all8(band.nearStart), _mm256_mul_ps(all8(band.nearSlope), t)),
+                       _mm256_add_ps(all8(band.farStart), _mm256_mul_ps(all8(band.farSlope), weight)));
+        return;
+    }
+    const Lanes below = atMost(hue, all8(band.centre));
+    const Lanes t =
+        _mm256_div_ps(_mm256_sub_ps(hue, pick(below, all8(band.lower), all8(band.centre))), all8(band.divisor));
+    weight = pick(below, t, _mm256_sub_ps(one, t));
+    shifted = pick(below, _mm256_add_ps(_mm256_mul_ps(all8(band.nearSlope), t), all8(band.nearStart)),
+                   _mm256_add_ps(_mm256_mul_ps(all8(band.farSlope), t), all8(band.farStart)));
+}
+
+// True when any lane's hue lies in one of the bands.
+[[gnu::target("avx2")]] inline bool reachesAnyBand(const BandTerms* bands, int count, Lanes hue) {
+    Lanes inside = _mm256_setzero_ps();
+    for (int i = 0; i < count; ++i) inside = _mm256_or_ps(inside, insideBand(bands[i], hue));
+    return anyLane(inside);
+}
+
+// One output byte per lane from its hue position t, as colour::hslChannel and toByte give it.
+[[gnu::target("avx2")]] inline __m256i channelByte(Lanes p, Lanes q, Lanes t, Lanes flat, Lanes lightness) {
+    const Lanes sixth = all8(0.166667f), twoThirds = all8(0.666667f), six = all8(6.0f);
+    const Lanes span = _mm256_sub_ps(q, p);
+    const Lanes rising = _mm256_add_ps(p, _mm256_mul_ps(_mm256_mul_ps(span, six), t));
+    const Lanes falling = _mm256_add_ps(p, _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(twoThirds, t), span), six));
+    const Lanes c = pick(lessThan(t, sixth), rising,
+                         pick(lessThan(t, all8(0.5f)), q, pick(lessThan(t, twoThirds), falling, p)));
+    const __m256i rounded = _mm256_cvtps_epi32(_mm256_mul_ps(pick(flat, lightness, c), all8(255.0f)));
+    return _mm256_min_epi32(_mm256_max_epi32(rounded, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+}
+
+// NLEHSLEffect::adjustHSLPixel on eight pixels at once through `count` active bands, in the same
+// single-precision steps as the four-pixel path.
+[[gnu::target("avx2")]] void adjustEightPixels(const BandTerms* bands, int count, const uint8_t* in, uint8_t* out) {
+    const Lanes zero = _mm256_setzero_ps(), one = all8(1.0f), half = all8(0.5f), two = all8(2.0f);
+    const Lanes full = all8(360.0f);
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    const Lanes r = channelOf(_mm256_srli_epi32(pixels, 16)), g = channelOf(_mm256_srli_epi32(pixels, 8));
+    const Lanes b = channelOf(pixels);
+
+    // To HSL, as colour::toHsl.
+    const Lanes mx = _mm256_max_ps(_mm256_max_ps(r, g), b), mn = _mm256_min_ps(_mm256_min_ps(r, g), b);
+    const Lanes grey = equal(mx, mn);
+    const Lanes sum = _mm256_add_ps(mx, mn), range = _mm256_sub_ps(mx, mn);
+    const Lanes redMax = equal(r, mx), greenMax = equal(g, mx);
+    const Lanes slope = _mm256_div_ps(
+        pick(redMax, _mm256_sub_ps(g, b), pick(greenMax, _mm256_sub_ps(b, r), _mm256_sub_ps(r, g))), range);
+    Lanes h = pick(redMax, slope, _mm256_add_ps(slope, pick(greenMax, two, all8(4.0f))));
+    h = _mm256_mul_ps(h, all8(0.166667f));
+    h = pick(lessThan(h, zero), _mm256_add_ps(h, one), h);
+    Lanes hue = pick(grey, all8(kGreyHue), _mm256_mul_ps(h, full));
+    // A hue outside every active band changes nothing, and every 8-bit colour converts to HSL and
+    // back to the bytes it came from, so such pixels are copied.
+    if (!reachesAnyBand(bands, count, hue)) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixels);
+        return;
+    }
+    Lanes lightness = _mm256_mul_ps(sum, half);
+    const Lanes divisor = pick(lessThan(lightness, half), sum, _mm256_sub_ps(two, sum));
+    Lanes saturation = pick(grey, zero, _mm256_div_ps(range, divisor));
+    lightness = pick(grey, r, lightness);
+
+    for (int i = 0; i < count; ++i) {
+        const BandTerms& band = bands[i];
+        const Lanes inside = insideBand(band, hue);
+        if (!anyLane(inside)) continue;
+        Lanes weight, shifted;
+        placeInBand8(band, hue, weight, shifted);
+        const Lanes k = pick(lessThan(lightness, half), _mm256_mul_ps(two, lightness),
+                             _mm256_sub_ps(two, _mm256_mul_ps(two, lightness)));
+        const Lanes newSaturation =
+            clamp01(_mm256_mul_ps(_mm256_add_ps(one, _mm256_mul_ps(all8(band.saturation), weight)), saturation));
+        const Lanes lightnessStep =
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(saturation, k), all8(band.lightness)), weight);
+        const Lanes newLightness = clamp01(_mm256_mul_ps(_mm256_add_ps(one, lightnessStep), lightness));
+        shifted = pick(lessThan(shifted, zero), _mm256_add_ps(shifted, full),
+                       pick(lessThan(full, shifted), _mm256_sub_ps(shifted, full), shifted));
+        saturation = pick(inside, newSaturation, saturation);
+        lightness = pick(inside, newLightness, lightness);
+        hue = pick(inside, shifted, hue);
+    }
+
+    // Back to channels, as colour::fromHsl.
+    const Lanes q = pick(lessThan(lightness, half), _mm256_mul_ps(_mm256_add_ps(one, saturation), lightness),
+                         _mm256_sub_ps(_mm256_add_ps(saturation, lightness), _mm256_mul_ps(saturation, lightness)));
+    const Lanes p = _mm256_sub_ps(_mm256_mul_ps(two, lightness), q);
+    const Lanes hh = _mm256_mul_ps(hue, all8(0.002778f));
+    Lanes tR = _mm256_add_ps(hh, all8(0.333333f)), tB = _mm256_sub_ps(hh, all8(0.333333f));
+    tR = pick(lessThan(one, tR), _mm256_sub_ps(tR, one), tR);
+    tB = pick(lessThan(tB, zero), _mm256_add_ps(tB, one), tB);
+    const Lanes flat = equal(saturation, zero);
+    const __m256i alpha = _mm256_and_si256(pixels, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+    const __m256i result = _mm256_or_si256(
+        _mm256_or_si256(channelByte(p, q, tB, flat, lightness),
+                        _mm256_slli_epi32(channelByte(p, q, hh, flat, lightness), 8)),
+        _mm256_or_si256(_mm256_slli_epi32(channelByte(p, q, tR, flat, lightness), 16), alpha));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), result);
+}
+
+[[gnu::target("avx2")]] int adjustEightPixelRuns(const BandTerms* bands, int bandCount, const uint8_t* in,
+                                                 uint8_t* out, int count) {
+    int x = 0;
+    for (; x + 8 <= count; x += 8) adjustEightPixels(bands, bandCount, in + 4 * x, out + 4 * x);
+    return x;
+}
+
+bool eightLanesAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+
+}  // namespace
+
+int NLEHSLEffect::adjustEightPixelsAtATime(const uint8_t* in, uint8_t* out, int count) const {
+    if (!eightLanesAvailable()) return 0;
+    std::array<BandTerms, kBandCount> bands;
+    for (int a = 0; a < activeCount_; ++a) {
+        const int i = activeBands_[a];
+        bands[a] = termsOf(i == kRed, bounds_[i], settings_[i]);
+    }
+    return adjustEightPixelRuns(bands.data(), activeCount_, in, out, count);
+}
+#endif
+
 void NLEHSLEffect::adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const {
     int x = 0;
+#ifdef __x86_64__
+    if (vectorSafe_) x = adjustEightPixelsAtATime(in, out, count);
+#endif
 #if CV_SIMD128
     if (vectorSafe_) {
         for (; x + 4 <= count; x += 4) adjustFourPixels(in + 4 * x, out + 4 * x);

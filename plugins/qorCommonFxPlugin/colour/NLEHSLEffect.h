@@ -39,10 +39,15 @@ public:
 
     // One BGRA pixel through the active bands with the settings of the last Transform.
     void adjustHSLPixel(const uint8_t* in, uint8_t* out) const;
-    // adjustHSLPixel over `count` pixels, four at a time where the settings allow.
+    // adjustHSLPixel over `count` pixels, eight (with AVX2) or four at a time where the settings allow.
     void adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const;
 
 private:
+#ifdef __x86_64__
+    // adjustHSLPixel on the leading multiple of eight of `count` pixels, eight at a time with AVX2;
+    // returns how many pixels it did (none without AVX2).
+    int adjustEightPixelsAtATime(const uint8_t* in, uint8_t* out, int count) const;
+#endif
     // adjustHSLPixel on four pixels at once, in the same single-precision steps.
     void adjustFourPixels(const uint8_t* in, uint8_t* out) const;
     // The band settings from the parameter values; false when every value is zero.

@@ -87,6 +87,20 @@ TEST(HslAdjustment, EveryColourMatchesThePixelOperationAndOnlyActiveBandsChange)
     EXPECT_EQ(changedOutside, 0);
 }
 
+// Every colour converts to HSL and back to its own bytes: what lets the eight-pixel path copy
+// pixels whose hue lies in no active band.
+TEST(HslAdjustment, EveryColourSurvivesTheRoundTrip) {
+    const auto toByte = [](float channel) { return cv::saturate_cast<uint8_t>(channel * 255.0f); };
+    int changed = 0;
+    for (int i = 0; i < 1 << 24; ++i) {
+        const int r = i >> 16, g = (i >> 8) & 255, b = i & 255;
+        float r2, g2, b2;
+        colour::fromHsl(colour::toHsl(r * 0.003922f, g * 0.003922f, b * 0.003922f, 240), r2, g2, b2);
+        changed += toByte(r2) != r || toByte(g2) != g || toByte(b2) != b;
+    }
+    EXPECT_EQ(changed, 0);
+}
+
 // The frame passes (on the calling thread up to 10000 pixels, in eight stripes above, runs of
 // equal pixels adjusted once) give what the pixel operation gives, on photos with padded rows.
 TEST(HslAdjustment, FramePassesEqualThePixelOperation) {
