@@ -23,7 +23,7 @@ constexpr float kByteScale = 0.003922f;  // not 1/255: part of every result
 constexpr float kGreyHue = 0.6666667f * 360.0f;
 constexpr float kZero = 1.1920929e-7f;  // single-precision machine epsilon
 constexpr int kRed = 0;
-// Band settings up to this size keep every step of the four-pixel path finite, as in the
+// Band settings up to this size keep every step of the four- and eight-pixel paths finite, as in the
 // single-pixel path.
 constexpr float kVectorLimit = 1e6f;
 
