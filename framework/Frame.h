@@ -29,6 +29,9 @@ struct Frame {
     // Both frames valid and `other` fits inside this one: what an effect that writes the input's
     // area of its output needs before touching either buffer.
     bool canHold(const Frame& other) const { return isValid() && other.isValid() && covers(other); }
+    // Both frames valid and of one size: what an effect that maps every pixel to the same place of
+    // its output needs.
+    bool matches(const Frame& other) const { return isValid() && other.isValid() && sameSize(other); }
 
     // True when the two frames share any byte, as when a host hands the main input as the output.
     bool overlaps(const Frame& other) const {

@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "framework/Frame.h"
-
 namespace tessel {
 
 bool copyPlane(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height, int32_t srcStride,
@@ -21,6 +19,11 @@ bool copyPlane(const uint8_t* src, uint8_t* dst, int32_t width, int32_t height, 
                     rowBytes);
     }
     return true;
+}
+
+bool copyFrame(const Frame& in, const Frame& out) {
+    if (in.data == out.data && in.stride == out.stride) return in.isValid();
+    return copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
 }
 
 }  // namespace tessel

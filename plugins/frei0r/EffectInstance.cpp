@@ -52,11 +52,8 @@ void EffectInstance::update(double time, const uint32_t* input, const uint32_t* 
     if (!input || !output) return;
     const auto* source = reinterpret_cast<const uint8_t*>(input);
     auto* destination = reinterpret_cast<uint8_t*>(output);
-    // A host may render in place; the effect then reads a copy of the input.
-    if (source == destination) {
-        inPlaceCopy_.assign(source, source + static_cast<std::size_t>(width_) * height_ * 4);
-        source = inPlaceCopy_.data();
-    }
+    // A host may render in place: every effect is correct in place or refuses without writing,
+    // so the input stays readable for the pass-through below.
     if (plugin_.identity().windowOutput) passThrough(source, destination);
 
     qorfx::MatImageBuffer main(frameMat(source, width_, height_));

@@ -39,7 +39,6 @@ private:
     int height_;
     std::vector<Frei0rValue> values_;
     qorfx::FrameContext context_;
-    std::vector<uint8_t> inPlaceCopy_;
     bool failureReported_ = false;
 };
 

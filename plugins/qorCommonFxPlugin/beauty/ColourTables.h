@@ -59,7 +59,7 @@ template <class TablesOfLevel>
 int32_t renderThroughTables(const tessel::Frame& out, const tessel::Frame& in, TablesOfLevel tablesOfLevel) {
     if (out.empty() || in.empty()) return 1;
     const std::optional<ColourTables> tables = tablesOfLevel();
-    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
+    if (!in.matches(out)) return 1;
     if (!tables) return 3;
     applyColourTables(in, out, *tables);
     return 0;

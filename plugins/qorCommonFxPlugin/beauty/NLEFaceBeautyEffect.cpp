@@ -167,12 +167,11 @@ int32_t NLEFaceBeautyEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
     const Frame in{src, srcWidth, srcHeight, srcStride};
     if (out.empty() || in.empty()) return 1;
     tessel::readParams(*this, kParams);
-    if (!in.isValid() || !out.isValid() || !in.sameSize(out)) return 1;
+    if (!in.matches(out)) return 1;
 
     if (std::abs(smoothLevel) < kSmallestLevel && std::abs(colorLevel) < kSmallestLevel &&
         std::abs(whiteLevel) < kSmallestLevel) {
-        if (in.data == out.data && in.stride == out.stride) return 0;
-        return tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride) ? 0 : 1;
+        return tessel::copyFrame(in, out) ? 0 : 1;
     }
     try {
         if (alignedWidth(in.width) < kBlock) {

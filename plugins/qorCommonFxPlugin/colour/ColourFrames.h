@@ -1,23 +1,17 @@
 #pragma once
-// Frame checks and the plain copy shared by the colour effects that map every pixel of the main
-// input to the same place of an output of the same size.
+// The frame check and the stripe split shared by the colour effects that map every pixel of the
+// main input to the same place of an output of the same size.
 
 #include <opencv2/core.hpp>
 
 #include "framework/Frame.h"
-#include "framework/copyPlane.h"
 
 namespace colour {
 
 // Both frames usable and of one size. The output may be the input itself (the effects read a
 // pixel before writing it), but only with the same stride, or rows would overlap shifted.
 inline bool canRender(const tessel::Frame& in, const tessel::Frame& out) {
-    return in.isValid() && out.isValid() && in.sameSize(out) && (in.data != out.data || in.stride == out.stride);
-}
-
-// Copies the input's pixels to the output; nothing to do when they are the same buffer.
-inline void copyInput(const tessel::Frame& in, const tessel::Frame& out) {
-    if (in.data != out.data) tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
+    return in.matches(out) && (in.data != out.data || in.stride == out.stride);
 }
 
 // Frames up to this many pixels are processed on the calling thread; larger ones in eight stripes

@@ -20,7 +20,6 @@
 #include <opencv2/core.hpp>
 
 #include "framework/Frame.h"
-#include "framework/copyPlane.h"
 
 // Eight-lane values pass between always-inlined functions only, so the ABI warning about
 // 32-byte vectors in functions compiled without AVX does not apply.
@@ -47,14 +46,6 @@ int stripeCount(int64_t pixels);
 inline const float kInvSqrt3 = static_cast<float>(1.0 / std::sqrt(3.0));
 inline const float kInvSqrt6 = static_cast<float>(1.0 / std::sqrt(6.0));
 inline const float kInvSqrt2 = static_cast<float>(1.0 / std::sqrt(2.0));
-
-// Copies the input's area of `in` to `out` unchanged; nothing to do when both are the same buffer
-// (an in-place call).
-inline void passThrough(const tessel::Frame& in, const tessel::Frame& out) {
-    if (in.data != out.data || in.stride != out.stride) {
-        tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride);
-    }
-}
 
 // ---- Lane helpers: the few operations whose spelling differs between float and the vectors. ----
 

@@ -12,6 +12,7 @@
 #include "compositing/ByteArithmetic.h"
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/copyPlane.h"
 #include "framework/Stripes.h"
 #include "plugins/qorCommonFxPlugin/colour/ColourFrames.h"
 #include "plugins/qorCommonFxPlugin/colour/HslColour.h"
@@ -390,7 +391,7 @@ int32_t NLEColorWheel::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
     pass->masters[1] = masterValue(settings_.gamma);
     pass->masters[2] = masterValue(settings_.gain);
     if (isIdentity(settings_, pass->masters)) {
-        colour::copyInput(in, out);
+        tessel::copyFrame(in, out);
         return 0;
     }
     pass->saturationStep = settings_.version == 1 && (std::abs(pass->masters[0]) > 1e-5f ||

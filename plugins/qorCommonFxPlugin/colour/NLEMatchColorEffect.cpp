@@ -5,6 +5,7 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/copyPlane.h"
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
 
 using tessel::Frame;
@@ -104,7 +105,7 @@ int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
     for (int k = 0; k < 3; ++k) sum += std::abs(targetMean[k]) + std::abs(targetDeviation[k]);
     // Without targets, or when the planes cannot be had, the frame passes unchanged.
     if (enabled == 0 || sum < 1e-9f || !planes.allocate(in.width, in.height)) {
-        passThrough(in, out);
+        tessel::copyFrame(in, out);
         return 0;
     }
 

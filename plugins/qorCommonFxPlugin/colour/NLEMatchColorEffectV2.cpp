@@ -6,6 +6,7 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/copyPlane.h"
 #include "platform/MemoryProbe.h"
 #include "plugins/qorCommonFxPlugin/HostSuites.h"
 #include "plugins/qorCommonFxPlugin/colour/MatchColourStatistics.h"
@@ -181,20 +182,20 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
     float sum = 0.0f;
     for (const float target : targets) sum += std::abs(target);
     if (strengthPercent == 0 || enabled == 0 || sum < 1e-9f) {
-        passThrough(in, out);
+        tessel::copyFrame(in, out);
         return 0;
     }
 
     const InexactIppScope ipp;
     const cv::Rect region = nonBlackRegion(in, gray);
-    if (region.area() < 1 || region.size() != in.size()) passThrough(in, out);
+    if (region.area() < 1 || region.size() != in.size()) tessel::copyFrame(in, out);
     if (region.area() < 1) return 0;
 
     vectorised = vectorised && region.width * 4 % 16 == 0;
     RegionStatistics measured;
     if (!measureRegion(in, gray, region, planes, vectorised, measured)) {
         hostLog(LogLevel::Error, "file:%s, line:%d", kSourceName, kAllocationLine);
-        passThrough(in, out);
+        tessel::copyFrame(in, out);
         return 0;
     }
 

@@ -8,6 +8,7 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/copyPlane.h"
 #include "framework/Stripes.h"
 #include "plugins/qorCommonFxPlugin/colour/ColourFrames.h"
 
@@ -276,7 +277,7 @@ int32_t NLERGBCurveEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
         return k.size() >= kMinKnots && k.size() <= kMaxKnots;
     });
     if (!usable) {
-        colour::copyInput(in, out);
+        tessel::copyFrame(in, out);
         return 0;
     }
     for (int c = 0; c < 4; ++c) {
