@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   frei0r-plugins-dev ffmpeg melt
+  libavfilter-dev libavutil-dev
 )
 
 missing=()
