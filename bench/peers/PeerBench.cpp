@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
 
 #include <opencv2/imgproc.hpp>
@@ -16,15 +17,23 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "framework/Frame.h"
 #include "tools/qorfx/Pictures.h"
 
 namespace peers {
 
 const FrameSize kFrameSizes[2] = {{1920, 1080, ""}, {3840, 2160, "@4k"}};
 
-void useBenchThreads() {
+int runComparisons(const std::function<void(const FrameSize&)>& compareAt) {
     cv::setNumThreads(kThreads);
     av_log_set_level(AV_LOG_ERROR);
+    try {
+        for (const FrameSize& size : kFrameSizes) compareAt(size);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "peer comparison stopped: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
 }
 
 cv::Mat picture(const std::string& name, cv::Size size) {
@@ -44,15 +53,11 @@ cv::Mat withAlphaRamp(cv::Mat picture) {
     return picture;
 }
 
-void render(tessel::NLEEffectFilter& effect, const cv::Mat& out, const cv::Mat& second, const cv::Mat& in) {
-    const tessel::Frame o = frameOf(out), s = frameOf(second), i = frameOf(in);
-    const int32_t result =
-        effect.Transform(o.data, o.width, o.height, o.stride, s.data, s.width, s.height, s.stride, i.data, i.width,
-                         i.height, i.stride);
-    if (result != 0) throw std::runtime_error("the effect refused the frame (result " + std::to_string(result) + ")");
-}
-
 namespace {
+
+tessel::Frame frameOf(const cv::Mat& picture) {
+    return {picture.data, picture.cols, picture.rows, static_cast<int32_t>(picture.step)};
+}
 
 struct AvFrameFree {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
@@ -73,6 +78,7 @@ void copyPlane(const cv::Mat& plane, AVFrame& frame, int index) {
 
 AvFramePtr avFrame(const cv::Mat& bgra, AVPixelFormat format) {
     AvFramePtr frame(av_frame_alloc());
+    if (!frame) throw std::bad_alloc();
     frame->format = format;
     frame->width = bgra.cols;
     frame->height = bgra.rows;
@@ -83,12 +89,11 @@ AvFramePtr avFrame(const cv::Mat& bgra, AVPixelFormat format) {
             copyPlane(bgra, *frame, 0);
             break;
         case AV_PIX_FMT_GBRAP:
-        case AV_PIX_FMT_GBRP:
             cv::split(bgra, planes);
             copyPlane(planes[1], *frame, 0);
             copyPlane(planes[0], *frame, 1);
             copyPlane(planes[2], *frame, 2);
-            if (format == AV_PIX_FMT_GBRAP) copyPlane(planes[3], *frame, 3);
+            copyPlane(planes[3], *frame, 3);
             break;
         case AV_PIX_FMT_YUV444P: {
             cv::Mat bgr, ycrcb;
@@ -108,6 +113,14 @@ AvFramePtr avFrame(const cv::Mat& bgra, AVPixelFormat format) {
 }
 
 }  // namespace
+
+void render(tessel::NLEEffectFilter& effect, const cv::Mat& out, const cv::Mat& second, const cv::Mat& in) {
+    const tessel::Frame o = frameOf(out), s = frameOf(second), i = frameOf(in);
+    const int32_t result =
+        effect.Transform(o.data, o.width, o.height, o.stride, s.data, s.width, s.height, s.stride, i.data, i.width,
+                         i.height, i.stride);
+    if (result != 0) throw std::runtime_error("the effect refused the frame (result " + std::to_string(result) + ")");
+}
 
 struct FilterGraph::Graph {
     AVFilterGraph* graph = avfilter_graph_alloc();
@@ -172,6 +185,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kWarmUpFrames = 3;
+constexpr int kLeastFrames = 15;
 constexpr double kLeastSeconds = 0.5;
 constexpr int kMostFrames = 400;
 
@@ -191,7 +205,7 @@ double median(std::vector<double> values) {
 }  // namespace
 
 void comparePair(const std::string& pair, const FrameSize& size, const std::function<void()>& ours,
-                 const std::function<void()>& peer, int frames) {
+                 const std::function<void()>& peer) {
     for (int i = 0; i < kWarmUpFrames; ++i) {
         ours();
         peer();
@@ -199,7 +213,7 @@ void comparePair(const std::string& pair, const FrameSize& size, const std::func
     std::vector<double> oursMs, peerMs;
     double elapsedMs = 0;
     while (oursMs.size() < static_cast<std::size_t>(kMostFrames) &&
-           (oursMs.size() < static_cast<std::size_t>(frames) || elapsedMs < kLeastSeconds * 1000)) {
+           (oursMs.size() < static_cast<std::size_t>(kLeastFrames) || elapsedMs < kLeastSeconds * 1000)) {
         oursMs.push_back(millisecondsOf(ours));
         peerMs.push_back(millisecondsOf(peer));
         elapsedMs += oursMs.back() + peerMs.back();

@@ -16,7 +16,6 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
-#include "framework/Frame.h"
 #include "framework/NLEEffectFilter.h"
 
 namespace peers {
@@ -30,8 +29,11 @@ struct FrameSize {
 };
 extern const FrameSize kFrameSizes[2];
 
-// Sets every library to kThreads threads and quiets libavfilter's messages below errors.
-void useBenchThreads();
+// The body of a comparison program: sets every library to kThreads threads, quiets
+// libavfilter's messages below errors and runs `compareAt` for each of kFrameSizes. A failure
+// (a peer filter that will not configure, an effect refusing its frame) stops the program with
+// the reason on stderr and exit code 1.
+int runComparisons(const std::function<void(const FrameSize&)>& compareAt);
 
 // A sample picture of the project (examples/) scaled to `size`, BGRA and opaque.
 cv::Mat picture(const std::string& name, cv::Size size);
@@ -39,10 +41,6 @@ cv::Mat picture(const std::string& name, cv::Size size);
 // `picture` with its alpha replaced by a left-to-right ramp from 0 to 255: a layer that is
 // transparent, partly covering and opaque in places.
 cv::Mat withAlphaRamp(cv::Mat picture);
-
-inline tessel::Frame frameOf(const cv::Mat& picture) {
-    return {picture.data, picture.cols, picture.rows, static_cast<int32_t>(picture.step)};
-}
 
 // One effect frame through Transform: destination, second input, main input, as a host calls it.
 // Throws when the effect refuses the frame, since a refused frame measures nothing.
@@ -55,8 +53,8 @@ class FilterGraph {
 public:
     // `filter` is a libavfilter name, `options` its option string ("all_mode=multiply"); one
     // buffer source per input picture (CV_8UC4), in the filter's input order, each converted to
-    // `format` here, outside the timed work: AV_PIX_FMT_BGRA, GBRAP, GBRP or YUV444P (full-range
-    // BT.601; the content only has to be the same picture).
+    // `format` here, outside the timed work: AV_PIX_FMT_BGRA, GBRAP or YUV444P (full-range BT.601;
+    // the content only has to be the same picture).
     FilterGraph(const std::string& filter, const std::string& options, AVPixelFormat format,
                 const std::vector<cv::Mat>& inputs);
     ~FilterGraph();
@@ -73,9 +71,9 @@ private:
 };
 
 // Times `ours` and `peer` turn about (so that load from other processes hits both alike) after a
-// warm-up, for at least `frames` frames each and at least half a second, and prints
-// "PAIR ours_ms peer_ms" with the medians.
+// warm-up, for at least 15 frames each and at least half a second (more frames for fast pairs),
+// and prints "PAIR ours_ms peer_ms" with the medians.
 void comparePair(const std::string& pair, const FrameSize& size, const std::function<void()>& ours,
-                 const std::function<void()>& peer, int frames = 15);
+                 const std::function<void()>& peer);
 
 }  // namespace peers

@@ -89,16 +89,15 @@ void compareMatchColour(const peers::FrameSize& size, const cv::Mat& in, const c
                 labThereAndBack);
 }
 
+void compareAt(const peers::FrameSize& size) {
+    const cv::Mat in = peers::picture("astronaut.png", {size.width, size.height});
+    const cv::Mat out(in.size(), CV_8UC4);
+    compareColourWheels(size, in, out);
+    compareHsl(size, in, out);
+    compareCurves(size, in, out);
+    compareMatchColour(size, in, out);
+}
+
 }  // namespace
 
-int main() {
-    peers::useBenchThreads();
-    for (const peers::FrameSize& size : peers::kFrameSizes) {
-        const cv::Mat in = peers::picture("astronaut.png", {size.width, size.height});
-        const cv::Mat out(in.size(), CV_8UC4);
-        compareColourWheels(size, in, out);
-        compareHsl(size, in, out);
-        compareCurves(size, in, out);
-        compareMatchColour(size, in, out);
-    }
-}
+int main() { return peers::runComparisons(compareAt); }

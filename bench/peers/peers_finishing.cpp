@@ -98,15 +98,14 @@ void compareResizeBlur(const peers::FrameSize& size, const cv::Mat& in, const cv
     comparePair("resize-blur-gaussian/ffmpeg-gblur", size, ours, [&] { gblur.filterFrame(); });
 }
 
+void compareAt(const peers::FrameSize& size) {
+    const cv::Mat in = peers::picture("astronaut.png", {size.width, size.height});
+    const cv::Mat out(in.size(), CV_8UC4);
+    compareSharpen(size, in, out);
+    compareSoften(size, in, out);
+    compareResizeBlur(size, in, out);
+}
+
 }  // namespace
 
-int main() {
-    peers::useBenchThreads();
-    for (const peers::FrameSize& size : peers::kFrameSizes) {
-        const cv::Mat in = peers::picture("astronaut.png", {size.width, size.height});
-        const cv::Mat out(in.size(), CV_8UC4);
-        compareSharpen(size, in, out);
-        compareSoften(size, in, out);
-        compareResizeBlur(size, in, out);
-    }
-}
+int main() { return peers::runComparisons(compareAt); }

@@ -58,7 +58,4 @@ void compareAt(const peers::FrameSize& size) {
 
 }  // namespace
 
-int main() {
-    peers::useBenchThreads();
-    for (const peers::FrameSize& size : peers::kFrameSizes) compareAt(size);
-}
+int main() { return peers::runComparisons(compareAt); }
