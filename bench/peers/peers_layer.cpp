@@ -1,6 +1,7 @@
 // Transform and motion turning a frame, and the pixel rotation, beside OpenCV's warpAffine and
 // libavfilter's rotate and transpose, on the astronaut picture. All work on packed BGRA.
 
+#include <functional>
 #include <string>
 
 #include <opencv2/imgproc.hpp>
@@ -19,16 +20,17 @@ using peers::FilterGraph;
 constexpr int kDegrees = 30;
 constexpr int32_t kQuarterTurnClockwise = 0;
 
-// The peers of a whole frame turned by kDegrees about its centre at the same size, bilinear:
-// warpAffine with a constant (black) border, and rotate, which fills the uncovered corners black.
-void compareTurn(const std::string& ours, const peers::FrameSize& size, const cv::Mat& in,
-                 const std::function<void()>& render) {
+// `ours` (named `effectName` in the pairs) beside the peers of a whole frame turned by kDegrees
+// about its centre at the same size, bilinear: warpAffine with a constant (black) border, and
+// rotate, which fills the uncovered corners black.
+void compareTurn(const std::string& effectName, const peers::FrameSize& size, const cv::Mat& in,
+                 const std::function<void()>& ours) {
     const cv::Mat turn = cv::getRotationMatrix2D({in.cols / 2.0f, in.rows / 2.0f}, kDegrees, 1.0);
     cv::Mat target;
-    comparePair(ours + "/opencv-warpaffine", size, render,
+    comparePair(effectName + "/opencv-warpaffine", size, ours,
                 [&] { cv::warpAffine(in, target, turn, in.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT); });
     FilterGraph rotate("rotate", "angle=" + std::to_string(kDegrees) + "*PI/180:bilinear=1", AV_PIX_FMT_BGRA, {in});
-    comparePair(ours + "/ffmpeg-rotate", size, render, [&] { rotate.filterFrame(); });
+    comparePair(effectName + "/ffmpeg-rotate", size, ours, [&] { rotate.filterFrame(); });
 }
 
 void compareAt(const peers::FrameSize& size) {
