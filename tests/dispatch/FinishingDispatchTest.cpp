@@ -6,6 +6,7 @@
 
 #include "dispatch/DispatchPaths.h"
 #include "plugins/qorCommonFxPlugin/finishing/BoxBlurChain.h"
+#include "plugins/qorCommonFxPlugin/finishing/GaussianBandBlur.h"
 
 namespace {
 
@@ -42,6 +43,39 @@ TEST(FinishingDispatchTest, BoxRowStepsMatchTheBaseline) {
             }
         }
     });
+}
+
+}  // namespace
+
+namespace {
+
+// The baseline Gaussian band blur is OpenCV's own; the wider ones repeat its float arithmetic.
+TEST(FinishingDispatchTest, GaussianBandBlurMatchesTheBaseline) {
+    struct Case {
+        cv::Size size;
+        int kernelSize;
+        cv::Range rows;
+    };
+    const Case cases[] = {{{203, 67}, 11, {8, 16}},    {{203, 67}, 11, {0, 9}},   {{131, 120}, 101, {60, 75}},
+                          {{77, 90}, 41, {70, 90}},    {{51, 51}, 101, {0, 6}},   {{640, 130}, 23, {16, 32}},
+                          {{60, 41}, 11, {0, 41}}};
+    for (const Case& c : cases) {
+        cv::Mat buffer(c.size.height, c.size.width + 5, CV_8UC4);
+        cv::RNG(c.kernelSize).fill(buffer, cv::RNG::UNIFORM, 0, 256);
+        // A header over padded rows, as effects wrap a host's frame: a region of a wider matrix
+        // would let OpenCV read past the frame's right edge.
+        const cv::Mat in(c.size, CV_8UC4, buffer.data, buffer.step);
+        cv::Mat expected(c.size, CV_8UC4, cv::Scalar::all(0)), paddedOut(c.size.height, c.size.width + 3, CV_8UC4);
+        finishing::gaussianBandBlur(tessel::SimdPath::sse2)(in, expected, c.kernelSize, c.rows);
+        dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+            SCOPED_TRACE(std::to_string(c.size.width) + "x" + std::to_string(c.size.height) + " kernel " +
+                         std::to_string(c.kernelSize));
+            paddedOut.setTo(cv::Scalar::all(0));
+            cv::Mat out = paddedOut(cv::Rect(cv::Point(0, 0), c.size));
+            finishing::gaussianBandBlur(path)(in, out, c.kernelSize, c.rows);
+            EXPECT_EQ(cv::norm(out, expected, cv::NORM_INF), 0);
+        });
+    }
 }
 
 }  // namespace
