@@ -118,12 +118,7 @@ QOR_TARGET_AVX512 void columnStepAvx512(int32_t* columnSums, const uint16_t* ent
 const tessel::SimdKernels<BoxRowKernels::WindowSums> kWindowSums{windowSumsSse2, windowSumsAvx2, windowSumsAvx512};
 const tessel::SimdKernels<BoxRowKernels::ColumnStep> kColumnSteps{columnStepSse2, columnStepAvx2, columnStepAvx512};
 
-// BORDER_REFLECT_101 for an index at most one length outside [0, length).
-int reflect101(int i, int length) {
-    if (i < 0) return -i;
-    if (i >= length) return 2 * length - 2 - i;
-    return i;
-}
+int reflect101(int i, int length) { return cv::borderInterpolate(i, length, cv::BORDER_REFLECT_101); }
 
 // One box of the chain over one band: its output rows [begin, end) from the input rows
 // [begin - radius, end + radius) clipped to the frame, which the previous box (or the frame) hands
@@ -133,7 +128,8 @@ public:
     BoxStage(int size, int width, int height, int begin, int end)
         : size_(size), radius_(size / 2), width_(width), height_(height), begin_(begin), end_(end),
           scale_(static_cast<float>(1.0 / (static_cast<double>(size) * size))),
-          ring_(static_cast<size_t>(size) * width * kChannels), padded_(static_cast<size_t>(width + 2 * radius_) * kChannels),
+          ring_(static_cast<size_t>(size) * width * kChannels),
+          padded_(static_cast<size_t>(width + 2 * radius_) * kChannels),
           columnSums_(static_cast<size_t>(width) * kChannels), output_(static_cast<size_t>(width) * kChannels) {}
 
     int inputBegin() const { return std::max(0, begin_ - radius_); }

@@ -25,12 +25,7 @@ constexpr float kRoundingMagic = 12582912.0f;  // 1.5 * 2^23, see roundToByte
 #define QOR_FMA_AVX512 [[gnu::target("avx2,fma,avx512f,avx512bw,avx512vl,avx512dq")]]
 #define QOR_INLINE [[gnu::always_inline]] inline
 
-
-int reflect101(int i, int length) {
-    if (i < 0) return -i;
-    if (i >= length) return 2 * length - 2 - i;
-    return i;
-}
+int reflect101(int i, int length) { return cv::borderInterpolate(i, length, cv::BORDER_REFLECT_101); }
 
 // The column pass over one tile row of kLanes floats at `offset`: centre * weights[0], then
 // s = fma(weights[k], below[k] + above[k], s) for k = 1..radius, into `sums`. Written with
@@ -97,7 +92,11 @@ public:
           first_(std::max(0, rows.start - radius_)), last_(std::min(in.rows, rows.end + radius_)),
           padded_(static_cast<size_t>(kTilePixels + 2 * radius_) * kChannels),
           rowPass_(static_cast<size_t>(last_ - first_) * kTilePixels * kChannels), above_(radius_ + 1),
-          below_(radius_ + 1) {}
+          below_(radius_ + 1) {
+        for (int y = rows.start - radius_; y < rows.end + radius_; ++y) {
+            reflectedRows_.push_back(reflect101(y, in.rows));
+        }
+    }
 
     QOR_INLINE void run(cv::Mat& out, int x0) {
         const int width = std::min(kTilePixels, in_.cols - x0);
@@ -133,9 +132,10 @@ private:
     // centre * weight 0, then s = fma(weight k, below + above, s) for k = 1..radius.
     QOR_INLINE void columnPassOf(int y, uint8_t* out, int width) {
         const int count = width * kChannels;
+        const int* window = reflectedRows_.data() + (y - rows_.start) + radius_;
         for (int k = 0; k <= radius_; ++k) {
-            above_[k] = rowPassRow(reflect101(y - k, in_.rows));
-            below_[k] = rowPassRow(reflect101(y + k, in_.rows));
+            above_[k] = rowPassRow(window[-k]);
+            below_[k] = rowPassRow(window[k]);
         }
         const float* weights = kernel_.data() + radius_;
         int i = 0;
@@ -156,11 +156,15 @@ private:
         float* __restrict target = padded_.data();
         const int begin = x0 - radius_, end = x0 + width + radius_;
         const int insideBegin = std::max(begin, 0), insideEnd = std::min(end, in_.cols);
-        for (int x = begin; x < insideBegin; ++x) copyPixel(row, reflect101(x, in_.cols), target + kChannels * (x - begin));
+        for (int x = begin; x < insideBegin; ++x) {
+            copyPixel(row, reflect101(x, in_.cols), target + kChannels * (x - begin));
+        }
         const uint8_t* __restrict inside = row + kChannels * insideBegin;
         float* __restrict insideTarget = target + kChannels * (insideBegin - begin);
         for (int i = 0; i < kChannels * (insideEnd - insideBegin); ++i) insideTarget[i] = inside[i];
-        for (int x = insideEnd; x < end; ++x) copyPixel(row, reflect101(x, in_.cols), target + kChannels * (x - begin));
+        for (int x = insideEnd; x < end; ++x) {
+            copyPixel(row, reflect101(x, in_.cols), target + kChannels * (x - begin));
+        }
     }
 
     static void copyPixel(const uint8_t* row, int x, float* target) {
@@ -176,6 +180,7 @@ private:
     cv::Range rows_;
     int first_, last_;  // frame rows the band reads
     std::vector<float> padded_, rowPass_;
+    std::vector<int> reflectedRows_;  // the frame row read for each row from rows_.start - radius_ on
     std::vector<const float*> above_, below_;  // row-pass rows k above and below the current row
 };
 

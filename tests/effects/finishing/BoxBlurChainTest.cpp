@@ -12,7 +12,9 @@ using qortest::PaddedFrame;
 // The plain chain: one cv::blur over the whole frame per box.
 cv::Mat blurredOneBoxAtATime(const cv::Mat& picture, const std::vector<int>& sizes) {
     cv::Mat result = picture.clone();
-    for (const int size : sizes) cv::blur(result, result, cv::Size(size, size), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
+    for (const int size : sizes) {
+        cv::blur(result, result, cv::Size(size, size), cv::Point(-1, -1), cv::BORDER_REFLECT_101);
+    }
     return result;
 }
 
