@@ -28,13 +28,14 @@ constexpr float kRoundingMagic = 12582912.0f;  // 1.5 * 2^23, see roundToByte
 int reflect101(int i, int length) { return cv::borderInterpolate(i, length, cv::BORDER_REFLECT_101); }
 
 // The column pass over one tile row of kLanes floats at `offset`: centre * weights[0], then
-// s = fma(weights[k], below[k] + above[k], s) for k = 1..radius, into `sums`. Written with
-// intrinsics: the compiler does not vectorise this chain of fused multiply-adds by itself.
-using ColumnSums = void (*)(const float* const* above, const float* const* below, const float* weights, int radius,
-                            int offset, float* sums);
+// s = fma(weights[k], below[k] + above[k], s) for k = 1..radius, each rounded to the nearest byte
+// (ties to even, the processor's default) into `out`. Written with intrinsics: the compiler does
+// not vectorise this chain of fused multiply-adds by itself. The sums are never negative.
+using ColumnPass = void (*)(const float* const* above, const float* const* below, const float* weights, int radius,
+                            int offset, uint8_t* out);
 
-QOR_FMA_AVX2 void columnSumsAvx2(const float* const* above, const float* const* below, const float* weights,
-                                 int radius, int offset, float* sums) {
+QOR_FMA_AVX2 void columnPassAvx2(const float* const* above, const float* const* below, const float* weights,
+                                 int radius, int offset, uint8_t* out) {
     constexpr int kVectors = kLanes / 8;
     __m256 s[kVectors];
     const __m256 centreWeight = _mm256_set1_ps(weights[0]);
@@ -50,13 +51,21 @@ QOR_FMA_AVX2 void columnSumsAvx2(const float* const* above, const float* const* 
             s[v] = _mm256_fmadd_ps(weight, pair, s[v]);
         }
     }
-#pragma GCC unroll 8
-    for (int v = 0; v < kVectors; ++v) _mm256_storeu_ps(sums + 8 * v, s[v]);
+    // Packing works within 128-bit halves; the permutation puts the bytes back in order.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+#pragma GCC unroll 2
+    for (int v = 0; v < kVectors; v += 4) {
+        const __m256i low = _mm256_packus_epi32(_mm256_cvtps_epi32(s[v]), _mm256_cvtps_epi32(s[v + 1]));
+        const __m256i high = _mm256_packus_epi32(_mm256_cvtps_epi32(s[v + 2]), _mm256_cvtps_epi32(s[v + 3]));
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(low, high), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * v), bytes);
+    }
 }
 
-QOR_FMA_AVX512 void columnSumsAvx512(const float* const* above, const float* const* below, const float* weights,
-                                     int radius, int offset, float* sums) {
+QOR_FMA_AVX512 void columnPassAvx512(const float* const* above, const float* const* below, const float* weights,
+                                     int radius, int offset, uint8_t* out) {
     constexpr int kVectors = kLanes / 16;
+    constexpr __mmask16 kAll = 0xFFFF;
     __m512 s[kVectors];
     const __m512 centreWeight = _mm512_set1_ps(weights[0]);
 #pragma GCC unroll 4
@@ -72,7 +81,12 @@ QOR_FMA_AVX512 void columnSumsAvx512(const float* const* above, const float* con
         }
     }
 #pragma GCC unroll 4
-    for (int v = 0; v < kVectors; ++v) _mm512_storeu_ps(sums + 16 * v, s[v]);
+    for (int v = 0; v < kVectors; ++v) {
+        // The zero-masking forms, whose unmasked twins trip GCC 12's uninitialised-value warning.
+        const __m512i nearest = _mm512_maskz_cvtps_epi32(kAll, s[v]);
+        const __m512i rounded = _mm512_maskz_max_epi32(kAll, nearest, _mm512_setzero_si512());
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * v), _mm512_maskz_cvtusepi32_epi8(kAll, rounded));
+    }
 }
 
 // The nearest byte, ties to even, saturated: what OpenCV's float-to-byte packing gives. Adding and
@@ -87,8 +101,8 @@ QOR_INLINE uint8_t roundToByte(float value) {
 // row-pass results per frame row the band reads.
 class TileBlur {
 public:
-    TileBlur(const cv::Mat& in, const std::vector<float>& kernel, const cv::Range& rows, ColumnSums columnSums)
-        : in_(in), kernel_(kernel), columnSums_(columnSums), radius_(static_cast<int>(kernel.size()) / 2), rows_(rows),
+    TileBlur(const cv::Mat& in, const std::vector<float>& kernel, const cv::Range& rows, ColumnPass columnPass)
+        : in_(in), kernel_(kernel), columnPass_(columnPass), radius_(static_cast<int>(kernel.size()) / 2), rows_(rows),
           first_(std::max(0, rows.start - radius_)), last_(std::min(in.rows, rows.end + radius_)),
           padded_(static_cast<size_t>(kTilePixels + 2 * radius_) * kChannels),
           rowPass_(static_cast<size_t>(last_ - first_) * kTilePixels * kChannels), above_(radius_ + 1),
@@ -140,9 +154,7 @@ private:
         const float* weights = kernel_.data() + radius_;
         int i = 0;
         for (; i + kLanes <= count; i += kLanes) {
-            float sums[kLanes];
-            columnSums_(above_.data(), below_.data(), weights, radius_, i, sums);
-            for (int lane = 0; lane < kLanes; ++lane) out[i + lane] = roundToByte(sums[lane]);
+            columnPass_(above_.data(), below_.data(), weights, radius_, i, out + i);
         }
         for (; i < count; ++i) {
             float sum = weights[0] * below_[0][i];
@@ -175,7 +187,7 @@ private:
 
     const cv::Mat& in_;
     const std::vector<float>& kernel_;
-    ColumnSums columnSums_;
+    ColumnPass columnPass_;
     int radius_;
     cv::Range rows_;
     int first_, last_;  // frame rows the band reads
@@ -204,22 +216,22 @@ void openCvBandBlur(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::R
 }
 
 QOR_INLINE void tiledBandBlur(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows,
-                              ColumnSums columnSums) {
+                              ColumnPass columnPass) {
     // A kernel reaching past the frame more than once reflects repeatedly; OpenCV handles that.
     if (kernelSize / 2 >= std::min(in.rows, in.cols)) {
         openCvBandBlur(in, out, kernelSize, rows);
         return;
     }
     const std::vector<float> weights = gaussianWeights(kernelSize);
-    TileBlur tile(in, weights, rows, columnSums);
+    TileBlur tile(in, weights, rows, columnPass);
     for (int x0 = 0; x0 < in.cols; x0 += kTilePixels) tile.run(out, x0);
 }
 
 QOR_FMA_AVX2 void tiledBandBlurAvx2(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
-    tiledBandBlur(in, out, kernelSize, rows, columnSumsAvx2);
+    tiledBandBlur(in, out, kernelSize, rows, columnPassAvx2);
 }
 QOR_FMA_AVX512 void tiledBandBlurAvx512(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
-    tiledBandBlur(in, out, kernelSize, rows, columnSumsAvx512);
+    tiledBandBlur(in, out, kernelSize, rows, columnPassAvx512);
 }
 
 const tessel::SimdKernels<GaussianBandBlur> kBandBlurs{openCvBandBlur, tiledBandBlurAvx2, tiledBandBlurAvx512};

@@ -51,7 +51,8 @@ private:
 // frame, filtered in float, which the dispatched band blur repeats exactly. Its result does not
 // depend on the split, so it runs in one band per thread, which recomputes fewer rows at seams.
 bool blursInFloatBands(int blurType, int kernelSize, int rows) {
-    return blurType == kGaussianBlur && rows >= kBands && finishing::gaussianBandRunsInFloat(kernelSize);
+    return blurType == kGaussianBlur && rows >= kBands && kernelSize >= finishing::kNarrowestTiledGaussian &&
+           finishing::gaussianBandRunsInFloat(kernelSize);
 }
 
 }  // namespace
