@@ -9,6 +9,7 @@
 #include "framework/Frame.h"
 #include "framework/Stripes.h"
 #include "framework/copyPlane.h"
+#include "plugins/qorCommonFxPlugin/finishing/GaussianBandBlur.h"
 
 using tessel::Frame;
 
@@ -45,6 +46,14 @@ private:
     int blurType_;
     int kernelSize_;
 };
+
+// Wide Gaussian kernels on frames of at least one row per band: every band is a region of the
+// frame, filtered in float, which the dispatched band blur repeats exactly. Its result does not
+// depend on the split, so it runs in one band per thread, which recomputes fewer rows at seams.
+bool blursInFloatBands(int blurType, int kernelSize, int rows) {
+    return blurType == kGaussianBlur && rows >= kBands && kernelSize >= finishing::kNarrowestTiledGaussian &&
+           finishing::gaussianBandRunsInFloat(kernelSize);
+}
 
 }  // namespace
 
@@ -84,8 +93,15 @@ int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
         // when the output is the input.
         const cv::Mat input = tessel::readableApart(in, out, inputCopy_).mat();
         cv::Mat output = out.mat()(cv::Rect(0, 0, in.width, in.height));
-        cv::parallel_for_(cv::Range(0, kBands), Parallel_process(input, output, resizeBlurType, 2 * radius + 1),
-                          cv::getNumThreads());
+        const int kernelSize = 2 * radius + 1;
+        if (blursInFloatBands(resizeBlurType, kernelSize, input.rows)) {
+            const finishing::GaussianBandBlur blur = finishing::gaussianBandBlur(tessel::chosenSimdPath());
+            tessel::parallelStripes(input.rows, cv::getNumThreads(),
+                                    [&](const cv::Range& rows) { blur(input, output, kernelSize, rows); });
+        } else {
+            cv::parallel_for_(cv::Range(0, kBands), Parallel_process(input, output, resizeBlurType, kernelSize),
+                              cv::getNumThreads());
+        }
     } catch (const cv::Exception&) {
         return 1;
     }

@@ -8,8 +8,8 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
-#include "framework/Stripes.h"
 #include "framework/copyPlane.h"
+#include "plugins/qorCommonFxPlugin/finishing/BoxBlurChain.h"
 
 using tessel::Frame;
 
@@ -22,7 +22,6 @@ constexpr double kStrongestSoften = -100;
 constexpr int kSmallFrameSide = 10;  // frames no larger than this on both sides are copied
 constexpr double kPixelStripeHint = 16;
 constexpr int kBoxCount = 3;
-constexpr int kSoftenBands = 8;
 
 // Calls span(y, x, n) for each run of pixels of the linear index range that lies on one row.
 template <typename Span>
@@ -194,19 +193,7 @@ void NLESharpenEffect::SharpenState::prepareEnhanceTable() {
 
 void NLESharpenEffect::soften(const cv::Mat& in, cv::Mat& out) {
     boxSizes = softenBoxSizes(softenKernelSize(amount, out.cols, out.rows));
-    // Each box runs in horizontal bands that keep their place in the whole frame, so the filter
-    // reads across band seams and the result equals one pass over the frame.
-    auto box = [](const cv::Mat& from, cv::Mat& to, int size) {
-        to.create(from.size(), from.type());
-        tessel::parallelStripes(from.rows, kSoftenBands, [&](const cv::Range& rows) {
-            cv::Mat band = to.rowRange(rows);
-            cv::boxFilter(from.rowRange(rows), band, -1, cv::Size(size, size), cv::Point(-1, -1), true,
-                          cv::BORDER_REFLECT_101);
-        });
-    };
-    box(in, softenScratch[0], boxSizes[0]);
-    box(softenScratch[0], softenScratch[1], boxSizes[1]);
-    box(softenScratch[1], out, boxSizes[2]);
+    finishing::chainedBoxBlur(in, out, {boxSizes.begin(), boxSizes.end()});
 }
 
 void NLESharpenEffect::sharpen(const cv::Mat& in, cv::Mat& out) {
@@ -244,10 +231,14 @@ int32_t NLESharpenEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstH
         return tessel::copyPlane(in.data, out.data, in.width, in.height, in.stride, out.stride) ? 0 : 1;
     }
     try {
-        const cv::Mat input = in.mat();
         cv::Mat output = out.mat();
-        if (level > 0) sharpen(input, output);
-        else soften(input, output);
+        if (level > 0) {
+            sharpen(in.mat(), output);
+        } else {
+            // Bands of the soften path read rows that a neighbouring band may already have written
+            // when the output is the input.
+            soften(tessel::readableApart(in, out, inputCopy_).mat(), output);
+        }
     } catch (const cv::Exception&) {
         return 1;
     }

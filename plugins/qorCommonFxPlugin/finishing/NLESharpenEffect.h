@@ -52,5 +52,5 @@ private:
     std::array<int, 3> boxSizes{1, 1, 1};
     float amount;  // widened to double where it is used
     SharpenState sharpenState;
-    cv::Mat softenScratch[2];
+    cv::Mat inputCopy_;  // the main input, copied when the host renders in place
 };

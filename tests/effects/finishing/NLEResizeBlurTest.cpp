@@ -90,6 +90,24 @@ TEST(NLEResizeBlurTest, QuarteringWithGaussianTypeUsesAFiveByFiveKernel) {
     EXPECT_EQ(qortest::differingBytes(rendered(picture, {100, 99, 1, 2}), expected), 0);
 }
 
+// Kernels from 11 taps up are filtered in float; the effect's own split of the widest ones must
+// give what eight OpenCV band regions give, up to the widest kernel (a reduction to a few pixels).
+TEST(NLEResizeBlurTest, WideGaussianKernelsMatchEightOpenCvBands) {
+    const cv::Mat picture = photo("coffee.png", cv::Size(333, 211), 170);
+    for (const Target t : {Target{30, 19, 1, 5}, Target{12, 8, 1, 20}, Target{3, 2, 1, 1000}}) {
+        const int kernelSize = 2 * NLEResizeBlur::blurRadius(picture.total(), t.width, t.height, t.maxRadius) + 1;
+        ASSERT_GE(kernelSize, 11);
+        cv::Mat expected(picture.size(), CV_8UC4);
+        for (int band = 0; band < 8; ++band) {
+            const cv::Range rows(band * (picture.rows / 8), band == 7 ? picture.rows : (band + 1) * (picture.rows / 8));
+            cv::Mat target = expected.rowRange(rows);
+            cv::GaussianBlur(picture.rowRange(rows), target, cv::Size(kernelSize, kernelSize), 0, 0,
+                             cv::BORDER_REFLECT_101);
+        }
+        EXPECT_EQ(qortest::differingBytes(rendered(picture, t), expected), 0) << kernelSize;
+    }
+}
+
 TEST(NLEResizeBlurTest, NoTargetSmallReductionAndZeroMaximumCopyTheFrame) {
     const cv::Mat picture = photo("chelsea.png", cv::Size(451, 300), 99);
     for (const Target t : {Target{0, 0, 1, 4}, Target{0, 150, 1, 4}, Target{300, 200, 1, 4}, Target{900, 600, 1, 4},

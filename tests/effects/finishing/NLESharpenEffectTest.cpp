@@ -143,6 +143,17 @@ TEST(NLESharpenEffectTest, SoftenRunsItsBoxesOverAllChannels) {
     }
 }
 
+// A host may hand the main input as the output: the bands of the soften path must still read the
+// original rows where they meet.
+TEST(NLESharpenEffectTest, SoftensInPlaceAsIntoAnotherBuffer) {
+    cv::Mat photo;
+    cv::resize(qortest::samplePicture("coffee.png", 120), photo, cv::Size(1280, 719), 0, 0, cv::INTER_AREA);
+    PaddedFrame frame = PaddedFrame::from(photo, 8);
+    auto effect = sharpenWithAmount(-100);
+    ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
+    EXPECT_EQ(qortest::differingBytes(frame.mat(), sharpened(photo, -100)), 0);
+}
+
 // Frames of another size are refused with 3 whatever the amount; an amount that is not a number
 // with 1.
 TEST(NLESharpenEffectTest, RefusalsWithTheirCodes) {

@@ -1,0 +1,40 @@
+#pragma once
+// Normalised box blurs of an 8-bit BGRA frame run one after another, band by band.
+//
+// Each box reads its whole input with BORDER_REFLECT_101 and rounds its mean to the nearest byte
+// between boxes, exactly as a chain of cv::boxFilter calls does. Instead of three passes over the
+// frame, every band of rows runs all boxes while its rows are in cache: each box keeps running
+// column sums of horizontal window sums over a ring of rows, and recomputes the few rows a band
+// shares with its neighbours.
+
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "framework/SimdDispatch.h"
+
+namespace finishing {
+
+// Widest box the banded chain takes: up to it the float rounding of a window mean is exact (sums
+// have no ties and float keeps enough bits), which is also what cv::boxFilter computes.
+constexpr int kWidestChainedBox = 163;
+
+// Blurs `in` into `out` (same size, CV_8UC4, distinct memory) with the odd box widths `sizes` in
+// order. A width of 1 leaves its input as it is. Boxes wider than kWidestChainedBox or than the
+// frame reflects once are run by cv::boxFilter, pass after pass, with the same result.
+void chainedBoxBlur(const cv::Mat& in, cv::Mat& out, const std::vector<int>& sizes);
+
+// The per-row steps, one version per instruction set, exposed for the dispatch tests.
+struct BoxRowKernels {
+    // sums[i] = sum of padded[i + 4t] for t in 0..size-1 (one window per channel).
+    using WindowSums = void (*)(const uint16_t* padded, uint16_t* sums, int count, int size);
+    // Adds `entering` to the column sums, writes each sum's rounded mean (sum * scale) and
+    // subtracts `leaving`, ready for the next row.
+    using ColumnStep = void (*)(int32_t* columnSums, const uint16_t* entering, const uint16_t* leaving,
+                                uint8_t* out, int count, float scale);
+    WindowSums windowSums;
+    ColumnStep columnStep;
+};
+BoxRowKernels boxRowKernels(tessel::SimdPath path);
+
+}  // namespace finishing
