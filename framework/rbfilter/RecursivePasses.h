@@ -91,14 +91,18 @@ inline int rangeDistance(const uint8_t* p, const uint8_t* q) {
     return d;
 }
 
-// Range distances of four pixel pairs at once.
-inline void rangeDistances4(const uint8_t* p, const uint8_t* q, int32_t d[4]) {
+// Range distances of four pixel pairs at once, one per 32-bit lane.
+inline __m128i rangeDistances4(const uint8_t* p, const uint8_t* q) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
     const __m128i diff =
         _mm_and_si128(_mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)), _mm_set1_epi32(0x00FFFFFF));
     const __m128i m = _mm_max_epu8(_mm_max_epu8(diff, _mm_srli_epi32(diff, 8)), _mm_srli_epi32(diff, 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_and_si128(m, _mm_set1_epi32(0xFF)));
+    return _mm_and_si128(m, _mm_set1_epi32(0xFF));
+}
+
+inline void rangeDistances4(const uint8_t* p, const uint8_t* q, int32_t d[4]) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), rangeDistances4(p, q));
 }
 
 // Stores the weight between pixel x and x + 1 of a row, for x = 0 .. width - 2, in the four
@@ -114,6 +118,17 @@ inline void storeRowWeights(const uint8_t* row, int width, const float* rangeTab
         const float weight = rangeTable[rangeDistance(row + kChannels * x, row + kChannels * (x + 1))];
         _mm_store_ps(firstCell + x * cellFloats, _mm_set1_ps(weight));
     }
+}
+
+// Weights between pixel x and x + 1 of a row, for x = 0 .. width - 2, at weights[x * step].
+inline void rowWeights(const uint8_t* row, int width, const float* rangeTable, float* weights, int step) {
+    int x = 0;
+    for (int32_t d[4]; x + 4 < width; x += 4) {
+        rangeDistances4(row + kChannels * x, row + kChannels * (x + 1), d);
+        for (int j = 0; j < 4; ++j) weights[(x + j) * step] = rangeTable[d[j]];
+    }
+    for (; x + 1 < width; ++x)
+        weights[x * step] = rangeTable[rangeDistance(row + kChannels * x, row + kChannels * (x + 1))];
 }
 
 // Weights between the pixels of two rows, column by column.

@@ -49,52 +49,54 @@ QOR_TARGET_AVX512 inline __m512 recurse(__m512 w, __m512 weightedValue, __m512 g
     return _mm512_div_ps(acc, norm);
 }
 
-// The rows src[0 .. 4 x Vectors - 1], four per vector; the cell layout per pixel is that of the
-// SSE2 sweep with every four lanes widened to sixteen.
+// The rows src[0 .. 4 x Vectors - 1], four per vector. Per pixel x a vector keeps the four
+// rows' weights between x and x + 1 and their right-to-left results (sixteen lanes) in the
+// buffer; gain x input is worked out again when needed, which keeps the buffer small enough
+// for the processor's second-level cache.
 template <int Vectors>
 QOR_TARGET_AVX512 void sweepRows(const RowBand& band, const uint8_t* const* src, uint8_t* const* dst) {
     const int w = band.width;
     const __m512 gain = _mm512_set1_ps(band.gain);
     const __m512 half = _mm512_set1_ps(0.5f);
     const __m512 one = _mm512_set1_ps(1.0f);
-    float* cells[Vectors];
+    const __m512i spread = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    float *results[Vectors], *weights[Vectors];
     for (int v = 0; v < Vectors; ++v) {
-        cells[v] = band.buffer + static_cast<std::size_t>(v) * band.bufferWidth * kCellFloats;
+        results[v] = band.buffer + static_cast<std::size_t>(v) * band.bufferWidth * kCellFloats;
+        weights[v] = results[v] + static_cast<std::size_t>(band.bufferWidth) * 4 * kRowsPerVector;
         for (int r = 0; r < kRowsPerVector; ++r)
-            storeRowWeights(src[kRowsPerVector * v + r], w, band.rangeTable, cells[v] + 4 * r, kCellFloats);
+            rowWeights(src[kRowsPerVector * v + r], w, band.rangeTable, weights[v] + r, kRowsPerVector);
     }
+    const auto weight = [&](int v, int x) { return weights[v] + x * kRowsPerVector; };
 
     // Right to left.
     __m512 acc[Vectors], norm[Vectors];
     for (int v = 0; v < Vectors; ++v) {
         acc[v] = rowPixels(src, v, w - 1);
         norm[v] = one;
-        float* cell = cells[v] + (w - 1) * kCellFloats;
-        _mm512_store_ps(cell + 16, _mm512_mul_ps(gain, acc[v]));
-        _mm512_store_ps(cell + 32, acc[v]);
+        _mm512_store_ps(results[v] + (w - 1) * 16, acc[v]);
     }
     for (int x = w - 2; x >= 0; --x) {
         for (int v = 0; v < Vectors; ++v) {
-            float* cell = cells[v] + x * kCellFloats;
+            const __m512 wx = _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weight(v, x))));
             const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, v, x));
-            _mm512_store_ps(cell + 16, weighted);
-            _mm512_store_ps(cell + 32, recurse(_mm512_load_ps(cell), weighted, gain, acc[v], norm[v]));
+            _mm512_store_ps(results[v] + x * 16, recurse(wx, weighted, gain, acc[v], norm[v]));
         }
     }
 
     // Left to right, averaged with the right-to-left result.
     for (int v = 0; v < Vectors; ++v) {
-        acc[v] = _mm512_load_ps(cells[v] + 32);
+        acc[v] = _mm512_load_ps(results[v]);
         norm[v] = one;
         storeRowPixels(dst, v, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(rowPixels(src, v, 0), acc[v]))));
     }
     for (int x = 1; x < w; ++x) {
         for (int v = 0; v < Vectors; ++v) {
-            const float* cell = cells[v] + x * kCellFloats;
-            const __m512 causal =
-                recurse(_mm512_load_ps(cell - kCellFloats), _mm512_load_ps(cell + 16), gain, acc[v], norm[v]);
+            const __m512 wx = _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weight(v, x - 1))));
+            const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, v, x));
+            const __m512 causal = recurse(wx, weighted, gain, acc[v], norm[v]);
             storeRowPixels(dst, v, x,
-                           _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(cell + 32)))));
+                           _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results[v] + x * 16)))));
         }
     }
 }

@@ -21,6 +21,14 @@ constexpr int kSmootherTasks = 4;
 bool isBlack(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
 void copyColour(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
 
+// Whether the first or last pixel of some row is black.
+bool hasBlackEdgePixel(const Frame& in) {
+    for (int y = 0; y < in.height; ++y) {
+        if (isBlack(in.row(y)) || isBlack(in.row(y) + 4 * (in.width - 1))) return true;
+    }
+    return false;
+}
+
 // How the last columns of a row get their colour when the smoother did not produce them.
 enum class Tail { None, RepeatLeft, Smear };
 
@@ -76,11 +84,13 @@ const tessel::ParamTable<NLEFaceBeautyEffect> NLEFaceBeautyEffect::kParams{
     {"color_lev", &NLEFaceBeautyEffect::colorLevel, 0.0, "Color"},
     {"white_lev", &NLEFaceBeautyEffect::whiteLevel, 0.0, "Whiten"}};
 
-// The input cropped or padded to the aligned width, with black first and last columns repaired
-// from their inner neighbours (black edge columns are typical of scaled video and would bleed
-// into the smoothing).
-void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
+// The picture the smoother gets: the input itself when its width is whole blocks and no edge
+// pixel needs repair, else the input cropped or padded to the aligned width, with black first and
+// last columns repaired from their inner neighbours (black edge columns are typical of scaled
+// video and would bleed into the smoothing).
+cv::Mat NLEFaceBeautyEffect::alignedInput(const Frame& in) {
     const int width = alignedWidth(in.width);
+    if (width == in.width && !hasBlackEdgePixel(in)) return in.mat();
     aligned.create(in.height, width, CV_8UC4);
     const int kept = std::min(width, in.width);
     tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
@@ -94,20 +104,27 @@ void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
             for (int x = kept; x < width; ++x) std::memcpy(d + 4 * x, d + 4 * last, 4);
         }
     });
+    return aligned;
 }
 
-// The smoothed aligned picture, or the aligned picture itself when the smoother cannot take it
-// (too small, too large, or a level that gives no usable sigmas).
-const cv::Mat& NLEFaceBeautyEffect::smoothAligned() {
-    if (!smoother.init(aligned.cols, aligned.rows, kSmootherTasks, true)) return aligned;
-    if (smoothLevel == 0.0f) smoothLevel = 1.0f;
-    const float s = smoothLevel;
-    smoother.setSigmas(s / 200.0f, s / 2000.0f);
-    smoothed.create(aligned.size(), CV_8UC4);
-    const bool accepted = smoother.filter(smoothed.data, aligned.data, aligned.cols, aligned.rows,
-                                          static_cast<int32_t>(aligned.step));
+// The smoothed aligned picture, or a copy of the aligned picture when the smoother cannot take
+// it (too small, too large, or a level that gives no usable sigmas). A copy, because the aligned
+// picture may be the input, which the output may overwrite.
+cv::Mat NLEFaceBeautyEffect::smooth(const cv::Mat& input) {
+    const bool ready = smoother.init(input.cols, input.rows, kSmootherTasks, true);
+    if (ready) {
+        if (smoothLevel == 0.0f) smoothLevel = 1.0f;
+        const float s = smoothLevel;
+        smoother.setSigmas(s / 200.0f, s / 2000.0f);
+    }
+    // The smoother reads and writes rows of one stride, the input's.
+    smoothedRows.create(input.rows, static_cast<int>(input.step), CV_8UC1);
+    const cv::Mat smoothed(input.size(), CV_8UC4, smoothedRows.data, input.step);
+    const bool accepted = ready && smoother.filter(smoothed.data, input.data, input.cols, input.rows,
+                                                   static_cast<int32_t>(input.step));
     smoother.flush();
-    return accepted ? smoothed : aligned;
+    if (!accepted) input.copyTo(smoothed);
+    return smoothed;
 }
 
 // Copies the smoothed colours back, lifts and whitens them, and lays them over the input by the
@@ -178,8 +195,7 @@ int32_t NLEFaceBeautyEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
             finish(in, out, in.mat());
             return 0;
         }
-        prepareAligned(in);
-        finish(in, out, smoothAligned());
+        finish(in, out, smooth(alignedInput(in)));
     } catch (const cv::Exception&) {
         return 1;
     }
