@@ -2,6 +2,7 @@
 
 #include "dispatch/DispatchPaths.h"
 #include "framework/rbfilter/CRBFilterSSE2.h"
+#include "plugins/qorCommonFxPlugin/beauty/FaceBeautyBlend.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -52,6 +53,43 @@ TEST(BeautyDispatchTest, BilateralFilterGivesTheSse2BytesOnEveryPath) {
             EXPECT_EQ(qortest::differingBytes(filteredOn(path, run), baseline), 0)
                 << run.picture.cols << "x" << run.picture.rows << " tasks " << run.tasks;
         });
+    }
+}
+
+// Face beauty's tables: red (or blue) raised by `raise`, every colour by `whiten`.
+beauty::LiftTables liftTables(double raise, double whiten, int raisedChannel) {
+    const beauty::ByteTable raised = beauty::offsetTable(raise), whitened = beauty::offsetTable(whiten);
+    beauty::ColourTables tables;
+    for (int k = 0; k < 3; ++k) {
+        for (int v = 0; v < 256; ++v) tables[k][v] = whitened[k == raisedChannel ? raised[v] : v];
+    }
+    return beauty::LiftTables(tables);
+}
+
+// Shifts with ties to even (0.5, 2.5), negative and saturating ones, and tables that are no
+// shift (a negative whitening after a raise that saturates; a raise past 255), over odd pixel
+// counts and in place.
+TEST(BeautyDispatchTest, LayingColoursOverTheInputGivesTheSse2BytesOnEveryPath) {
+    const struct {
+        double raise, whiten;
+        int raisedChannel;
+        bool shiftable;
+    } cases[] = {{2.0, 5.0, 2, true},  {0.5, 2.5, 0, true},  {1.5, 0.0, 2, true},
+                 {300.0, 0.0, 2, false}, {0.0, -7.25, 0, true}, {30.0, -40.0, 2, false}};
+    const cv::Mat in = qortest::noisePicture(203, 3, 8), smoothed = qortest::noisePicture(203, 3, 9);
+    for (const auto& c : cases) {
+        const beauty::LiftTables lift = liftTables(c.raise, c.whiten, c.raisedChannel);
+        EXPECT_EQ(lift.shiftable, c.shiftable) << c.raise << " " << c.whiten;
+        for (int row = 0; row < in.rows; ++row) {
+            const int count = in.cols - 2 * row;
+            cv::Mat baseline = in.row(row).clone();
+            beauty::kLayOver.sse2(in.ptr(row), smoothed.ptr(row), baseline.data, count, lift);
+            dispatch_testing::forEachWiderPath([&](SimdPath path) {
+                cv::Mat inPlace = in.row(row).clone();
+                beauty::kLayOver.at(path)(inPlace.data, smoothed.ptr(row), inPlace.data, count, lift);
+                EXPECT_EQ(qortest::differingBytes(inPlace, baseline), 0) << c.raise << " " << c.whiten << " " << count;
+            });
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "framework/Stripes.h"
 #include "framework/copyPlane.h"
 #include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
+#include "plugins/qorCommonFxPlugin/beauty/FaceBeautyBlend.h"
 
 using tessel::Frame;
 
@@ -47,28 +48,6 @@ RowPlan rowPlan(int width) {
     if (remainder == 0) return {width - 1, Tail::RepeatLeft};
     if (remainder <= kMostCropped) return {aligned - 2, Tail::Smear};
     return {width, Tail::None};
-}
-
-// Lays the table colours of the first `count` smoothed pixels (rounded down to pairs) over the
-// input pixels by the input's alpha, two pixels per vector; returns the number done.
-int blendPairs(const uint8_t* s, const uint8_t* f, uint8_t* o, int count,
-               const beauty::ColourTables& tables) {
-    int x = 0;
-#if CV_SIMD128
-    const imageC::PixelLanes alphaLanes(0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF);
-    const imageC::PixelLanes full = cv::v_setall_u16(255);
-    for (; x + 2 <= count; x += 2) {
-        const uint8_t* c = f + 4 * x;
-        const imageC::PixelLanes colour(tables[0][c[0]], tables[1][c[1]], tables[2][c[2]], 0, tables[0][c[4]],
-                                        tables[1][c[5]], tables[2][c[6]], 0);
-        const imageC::PixelLanes source = cv::v_load_expand(s + 4 * x);
-        const imageC::PixelLanes alpha = imageC::broadcastAlpha(source);
-        const imageC::PixelLanes blended =
-            imageC::mul255(colour, alpha) + imageC::mul255(source, full - alpha);
-        cv::v_store_low(o + 4 * x, cv::v_pack(cv::v_select(alphaLanes, source, blended), blended));
-    }
-#endif
-    return x;
 }
 
 }  // namespace
@@ -134,11 +113,14 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
     const double colour = colorLevel >= 0.0f ? colorLevel / 10.0 : (0.0 - colorLevel) / 10.0;
     const int liftedChannel = colorLevel >= 0.0f ? 2 : 0;
     const beauty::ByteTable whiten = beauty::offsetTable(static_cast<double>(whiteLevel) * 0.25);
-    const beauty::ByteTable lift = beauty::offsetTable(colour);
-    beauty::ColourTables tables;
+    const beauty::ByteTable raise = beauty::offsetTable(colour);
+    beauty::ColourTables colourTables;
     for (int k = 0; k < 3; ++k) {
-        for (int v = 0; v < 256; ++v) tables[k][v] = whiten[k == liftedChannel ? lift[v] : v];
+        for (int v = 0; v < 256; ++v) colourTables[k][v] = whiten[k == liftedChannel ? raise[v] : v];
     }
+    const beauty::LiftTables lift(colourTables);
+    const beauty::ColourTables& tables = lift.tables;
+    const beauty::LayOver layOver = beauty::kLayOver.chosen();
 
     tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
@@ -158,10 +140,9 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
                 }
                 q[3] = a;
             };
-            int x = blendPairs(s, f, o, plan.direct, tables);
-            for (; x < plan.direct; ++x) put(x, f + 4 * x);
+            layOver(s, f, o, plan.direct, lift);
             if (plan.direct > 0) copyColour(previous, f + 4 * (plan.direct - 1));
-            for (x = plan.direct; x < in.width; ++x) {
+            for (int x = plan.direct; x < in.width; ++x) {
                 uint8_t colour[3];
                 if (plan.tail == Tail::RepeatLeft) {
                     copyColour(colour, previous);
