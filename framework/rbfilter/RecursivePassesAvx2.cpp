@@ -37,8 +37,9 @@ QOR_TARGET_AVX2 inline void storePixels(uint8_t* p0, uint8_t* p1, __m256i lanes)
 
 // Two pairs of adjacent pixels saturated to 16 bytes.
 QOR_TARGET_AVX2 inline __m128i packPixels(__m256i p01, __m256i p23) {
-    return _mm_packus_epi16(_mm_packs_epi32(_mm256_castsi256_si128(p01), _mm256_extracti128_si256(p01, 1)),
-                            _mm_packs_epi32(_mm256_castsi256_si128(p23), _mm256_extracti128_si256(p23, 1)));
+    const __m256i words = _mm256_packs_epi32(p01, p23);  // pixels 0 and 2, then 1 and 3
+    const __m256i bytes = _mm256_packus_epi16(words, words);
+    return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5)));
 }
 
 QOR_TARGET_AVX2 inline __m256 recurse(__m256 w, __m256 weightedValue, __m256 gain, __m256& acc, __m256& norm) {
@@ -114,17 +115,18 @@ QOR_TARGET_AVX2 void sweepColumns(const ColumnBand& band, const uint8_t* row, co
     float* cells = band.cells;
     const int columns = band.endColumn - band.firstColumn;
     const __m256 gain = _mm256_set1_ps(band.gain);
+    const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
     float weights[kWeightChunk];
     for (int chunk = 0; chunk < columns; chunk += kWeightChunk) {
         const int end = std::min(columns, chunk + kWeightChunk);
         columnWeights(row + kChannels * chunk, neighbour + kChannels * chunk, end - chunk, band.rangeTable, weights);
         for (int c = chunk; c < end; c += 4) {
+            const __m256 weights4 = _mm256_castps128_ps256(_mm_loadu_ps(weights + c - chunk));
             __m256i results[2];
             for (int k = 0; k < 2; ++k) {
                 const int column = c + 2 * k;
                 float* cell = cells + column * kColumnFloatsPerPixel;
-                const __m256 w = _mm256_setr_m128(_mm_set1_ps(weights[column - chunk]),
-                                                  _mm_set1_ps(weights[column - chunk + 1]));
+                const __m256 w = _mm256_permutevar8x32_ps(weights4, _mm256_add_epi32(spread, _mm256_set1_epi32(2 * k)));
                 __m256 acc = _mm256_load_ps(cell), norm = _mm256_load_ps(cell + 8);
                 const __m256 value = recurse(
                     w, _mm256_mul_ps(gain, loadAdjacentPixels(row + kChannels * column)), gain, acc, norm);
