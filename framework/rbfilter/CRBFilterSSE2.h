@@ -88,7 +88,7 @@ private:
     std::array<Buffer, 3> stages;
     std::array<uint8_t*, 3> slotOutputs{};
     std::array<Geometry, 3> slotGeometry{};
-    Buffer rowBuffers;     // taskCount x 8 rows x maxWidth x 12 floats
+    Buffer rowBuffers;     // taskCount x 4 rows x maxWidth x 12 floats
     Buffer columnBuffers;  // maxWidth x 8 floats, each task using its band's columns
     Geometry last;
     Tasks horizontalTasks, verticalTasks;

@@ -19,7 +19,7 @@ namespace rbfilter {
 
 constexpr int kChannels = 4;
 constexpr int kRowFloatsPerPixel = 12;    // weight, gain x input and right-to-left result, 4 lanes each
-constexpr int kMostRowsTogether = 8;      // rows the widest horizontal sweep advances side by side
+constexpr int kMostRowsTogether = 4;      // rows the widest horizontal sweep advances side by side
 constexpr int kColumnFloatsPerPixel = 8;  // accumulator and normaliser, 4 lanes each
 
 // Rows firstRow..endRow - 1 of the horizontal pass: `in` rows to `stage` rows.
@@ -29,7 +29,7 @@ struct RowBand {
     uint8_t* stage;
     std::size_t stageStride;
     int width, firstRow, endRow;
-    float* buffer;  // kMostRowsTogether x bufferWidth x kRowFloatsPerPixel floats, 32-byte aligned
+    float* buffer;  // kMostRowsTogether x bufferWidth x kRowFloatsPerPixel floats, 64-byte aligned
     int bufferWidth;
     float gain;
     const float* rangeTable;

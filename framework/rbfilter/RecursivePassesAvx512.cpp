@@ -156,10 +156,11 @@ QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, 
 
 }  // namespace
 
-// Eight rows at a time, then four, then the SSE2 sweep for what is left.
+// Four rows at a time (two vectors side by side measured slower: the sixteen-lane division
+// leaves no idle units to fill), then the SSE2 sweep for what is left.
 QOR_TARGET_AVX512 void horizontalAvx512(const RowBand& band) {
     RowBand rest = band;
-    rest.firstRow = sweepRowGroups<1>(band, sweepRowGroups<2>(band, band.firstRow));
+    rest.firstRow = sweepRowGroups<1>(band, band.firstRow);
     horizontalSse2(rest);
 }
 
