@@ -1,5 +1,5 @@
-// The passes with sixteen float lanes: four rows side by side in each vector of the horizontal
-// pass, four adjacent columns in each vector of the vertical pass.
+// The passes with sixteen float lanes: four rows side by side in the horizontal pass, four
+// adjacent columns in each vector of the vertical pass.
 
 #include <immintrin.h>
 
@@ -13,12 +13,10 @@ namespace rbfilter {
 namespace {
 
 constexpr int kRowsPerVector = 4;
-constexpr int kCellFloats = kRowsPerVector * kRowFloatsPerPixel;
 constexpr int kWeightChunk = 64;  // columns whose weights are looked up before their steps
 
-// Pixel x of the four rows of vector v.
-QOR_TARGET_AVX512 inline __m512 rowPixels(const uint8_t* const* src, int v, int x) {
-    const uint8_t* const* rows = src + kRowsPerVector * v;
+// Pixel x of four rows as sixteen float lanes.
+QOR_TARGET_AVX512 inline __m512 rowPixels(const uint8_t* const* rows, int x) {
     const __m128i bits = _mm_setr_epi32(loadBits(rows[0] + kChannels * x), loadBits(rows[1] + kChannels * x),
                                         loadBits(rows[2] + kChannels * x), loadBits(rows[3] + kChannels * x));
     return _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(bits));
@@ -33,14 +31,18 @@ QOR_TARGET_AVX512 inline __m128i saturatedBytes(__m512i lanes) {
     return _mm512_cvtusepi32_epi8(_mm512_max_epi32(lanes, _mm512_setzero_si512()));
 }
 
-// Pixel x of the four rows of vector v.
-QOR_TARGET_AVX512 inline void storeRowPixels(uint8_t* const* dst, int v, int x, __m512i lanes) {
-    uint8_t* const* rows = dst + kRowsPerVector * v;
+// Sixteen integer lanes saturated to bytes, as pixel x of four rows.
+QOR_TARGET_AVX512 inline void storeRowPixels(uint8_t* const* rows, int x, __m512i lanes) {
     const __m128i bytes = saturatedBytes(lanes);
     storeBits(rows[0] + kChannels * x, _mm_cvtsi128_si32(bytes));
     storeBits(rows[1] + kChannels * x, _mm_extract_epi32(bytes, 1));
     storeBits(rows[2] + kChannels * x, _mm_extract_epi32(bytes, 2));
     storeBits(rows[3] + kChannels * x, _mm_extract_epi32(bytes, 3));
+}
+
+// Four weights, each in the four lanes of its pixel.
+QOR_TARGET_AVX512 inline __m512 spreadWeights(__m512i spread, const float* weights) {
+    return _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weights)));
 }
 
 QOR_TARGET_AVX512 inline __m512 recurse(__m512 w, __m512 weightedValue, __m512 gain, __m512& acc, __m512& norm) {
@@ -49,72 +51,36 @@ QOR_TARGET_AVX512 inline __m512 recurse(__m512 w, __m512 weightedValue, __m512 g
     return _mm512_div_ps(acc, norm);
 }
 
-// The rows src[0 .. 4 x Vectors - 1], four per vector. Per pixel x a vector keeps the four
-// rows' weights between x and x + 1 and their right-to-left results (sixteen lanes) in the
-// buffer; gain x input is worked out again when needed, which keeps the buffer small enough
-// for the processor's second-level cache.
-template <int Vectors>
+// Four rows side by side. Per pixel x the buffer keeps the rows' weights between x and x + 1
+// and their right-to-left results (sixteen lanes); gain x input is worked out again when needed,
+// which keeps the buffer small enough for the processor's second-level cache. (Two vectors of
+// rows side by side measured slower: the sixteen-lane division leaves no idle units to fill.)
 QOR_TARGET_AVX512 void sweepRows(const RowBand& band, const uint8_t* const* src, uint8_t* const* dst) {
     const int w = band.width;
     const __m512 gain = _mm512_set1_ps(band.gain);
     const __m512 half = _mm512_set1_ps(0.5f);
-    const __m512 one = _mm512_set1_ps(1.0f);
     const __m512i spread = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
-    float *results[Vectors], *weights[Vectors];
-    for (int v = 0; v < Vectors; ++v) {
-        results[v] = band.buffer + static_cast<std::size_t>(v) * band.bufferWidth * kCellFloats;
-        weights[v] = results[v] + static_cast<std::size_t>(band.bufferWidth) * 4 * kRowsPerVector;
-        for (int r = 0; r < kRowsPerVector; ++r)
-            rowWeights(src[kRowsPerVector * v + r], w, band.rangeTable, weights[v] + r, kRowsPerVector);
-    }
-    const auto weight = [&](int v, int x) { return weights[v] + x * kRowsPerVector; };
+    float* results = band.buffer;
+    float* weights = results + static_cast<std::size_t>(band.bufferWidth) * 4 * kRowsPerVector;
+    for (int r = 0; r < kRowsPerVector; ++r) rowWeights(src[r], w, band.rangeTable, weights + r, kRowsPerVector);
 
     // Right to left.
-    __m512 acc[Vectors], norm[Vectors];
-    for (int v = 0; v < Vectors; ++v) {
-        acc[v] = rowPixels(src, v, w - 1);
-        norm[v] = one;
-        _mm512_store_ps(results[v] + (w - 1) * 16, acc[v]);
-    }
+    __m512 acc = rowPixels(src, w - 1), norm = _mm512_set1_ps(1.0f);
+    _mm512_store_ps(results + (w - 1) * 16, acc);
     for (int x = w - 2; x >= 0; --x) {
-        for (int v = 0; v < Vectors; ++v) {
-            const __m512 wx = _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weight(v, x))));
-            const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, v, x));
-            _mm512_store_ps(results[v] + x * 16, recurse(wx, weighted, gain, acc[v], norm[v]));
-        }
+        const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
+        _mm512_store_ps(results + x * 16, recurse(spreadWeights(spread, weights + x * kRowsPerVector), weighted, gain, acc, norm));
     }
 
     // Left to right, averaged with the right-to-left result.
-    for (int v = 0; v < Vectors; ++v) {
-        acc[v] = _mm512_load_ps(results[v]);
-        norm[v] = one;
-        storeRowPixels(dst, v, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(rowPixels(src, v, 0), acc[v]))));
-    }
+    acc = _mm512_load_ps(results);
+    norm = _mm512_set1_ps(1.0f);
+    storeRowPixels(dst, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(rowPixels(src, 0), acc))));
     for (int x = 1; x < w; ++x) {
-        for (int v = 0; v < Vectors; ++v) {
-            const __m512 wx = _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weight(v, x - 1))));
-            const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, v, x));
-            const __m512 causal = recurse(wx, weighted, gain, acc[v], norm[v]);
-            storeRowPixels(dst, v, x,
-                           _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results[v] + x * 16)))));
-        }
+        const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
+        const __m512 causal = recurse(spreadWeights(spread, weights + (x - 1) * kRowsPerVector), weighted, gain, acc, norm);
+        storeRowPixels(dst, x, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results + x * 16)))));
     }
-}
-
-template <int Vectors>
-QOR_TARGET_AVX512 int sweepRowGroups(const RowBand& band, int firstRow) {
-    constexpr int kRows = Vectors * kRowsPerVector;
-    int y = firstRow;
-    for (; y + kRows <= band.endRow; y += kRows) {
-        const uint8_t* src[kRows];
-        uint8_t* dst[kRows];
-        for (int r = 0; r < kRows; ++r) {
-            src[r] = band.in + static_cast<std::ptrdiff_t>(y + r) * band.inStride;
-            dst[r] = band.stage + (y + r) * band.stageStride;
-        }
-        sweepRows<Vectors>(band, src, dst);
-    }
-    return y;
 }
 
 // Each group of four columns keeps its accumulators (sixteen lanes) and then its normalisers in
@@ -141,7 +107,7 @@ QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, 
         columnWeights(row + kChannels * chunk, neighbour + kChannels * chunk, end - chunk, band.rangeTable, weights);
         for (int c = chunk; c < end; c += 4) {
             float* cell = cells + c * kColumnFloatsPerPixel;
-            const __m512 w = _mm512_permutexvar_ps(spread, _mm512_castps128_ps512(_mm_loadu_ps(weights + c - chunk)));
+            const __m512 w = spreadWeights(spread, weights + c - chunk);
             __m512 acc = _mm512_load_ps(cell), norm = _mm512_load_ps(cell + 16);
             const __m512 value =
                 recurse(w, _mm512_mul_ps(gain, loadAdjacentPixels(row + kChannels * c)), gain, acc, norm);
@@ -156,11 +122,20 @@ QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, 
 
 }  // namespace
 
-// Four rows at a time (two vectors side by side measured slower: the sixteen-lane division
-// leaves no idle units to fill), then the SSE2 sweep for what is left.
+// Four rows at a time, then the SSE2 sweep for what is left.
 QOR_TARGET_AVX512 void horizontalAvx512(const RowBand& band) {
+    int y = band.firstRow;
+    for (; y + kRowsPerVector <= band.endRow; y += kRowsPerVector) {
+        const uint8_t* src[kRowsPerVector];
+        uint8_t* dst[kRowsPerVector];
+        for (int r = 0; r < kRowsPerVector; ++r) {
+            src[r] = band.in + static_cast<std::ptrdiff_t>(y + r) * band.inStride;
+            dst[r] = band.stage + (y + r) * band.stageStride;
+        }
+        sweepRows(band, src, dst);
+    }
     RowBand rest = band;
-    rest.firstRow = sweepRowGroups<1>(band, band.firstRow);
+    rest.firstRow = y;
     horizontalSse2(rest);
 }
 
