@@ -162,9 +162,7 @@ void CRBFilterSSE2::startHorizontal(const uint8_t* in, uint8_t* stage, const Geo
         const int first = i * rowsPerTask;
         const int end = i == taskCount - 1 ? g.height : first + rowsPerTask;
         float* buffer = buffers + static_cast<std::size_t>(i) * kMostRowsTogether * maxWidth * kRowFloatsPerPixel;
-        const RowBand band{in,     g.stride, stage,    static_cast<std::size_t>(maxWidth) * kChannels,
-                           g.width, first,   end,      buffer,
-                           maxWidth, gain,   rangeTable};
+        const RowBand band{in, g.stride, stage, stageStride(), g.width, first, end, buffer, maxWidth, gain, rangeTable};
         launch(horizontalTasks[i], [pass = horizontalPass, band] { pass(band); });
     }
 }
@@ -174,11 +172,9 @@ void CRBFilterSSE2::startVertical(const uint8_t* stage, uint8_t* out, const Geom
     auto* cells = reinterpret_cast<float*>(columnBuffers.get());
     for (int i = 0; i < taskCount; ++i) {
         if (starts[i] == starts[i + 1]) continue;
-        const ColumnBand band{stage,     static_cast<std::size_t>(maxWidth) * kChannels,
-                              out,       g.stride,
-                              g.height,  starts[i],
-                              starts[i + 1], cells + static_cast<std::size_t>(starts[i]) * kColumnFloatsPerPixel,
-                              gain,      rangeTable};
+        float* bandCells = cells + static_cast<std::size_t>(starts[i]) * kColumnFloatsPerPixel;
+        const ColumnBand band{stage, stageStride(), out, g.stride, g.height, starts[i], starts[i + 1],
+                              bandCells, gain, rangeTable};
         launch(verticalTasks[i], [pass = verticalPass, band] { pass(band); });
     }
 }

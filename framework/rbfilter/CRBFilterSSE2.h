@@ -68,6 +68,7 @@ private:
     void startVertical(const uint8_t* stage, uint8_t* out, const Geometry& g);
     // Runs the vertical pass of the image submitted in `slot`, if one waits there, to its end.
     void finishSlot(int slot);
+    std::size_t stageStride() const { return static_cast<std::size_t>(maxWidth) * 4; }
     static void waitFor(Tasks& tasks);
     void waitForAll();
     void release();

@@ -109,7 +109,8 @@ QOR_TARGET_AVX2 void startColumns(const ColumnBand& band, const uint8_t* row) {
     }
 }
 
-// One recursion step for the band's pixels of `row` (a multiple of 4), linked to `neighbour`. The results go to `out`, or are averaged with it, rounding up, when `Averaged`.
+// One recursion step for the band's pixels of `row` (a multiple of 4), linked to `neighbour`.
+// The results go to `out`, or are averaged with it, rounding up, when `Averaged`.
 template <bool Averaged>
 QOR_TARGET_AVX2 void sweepColumns(const ColumnBand& band, const uint8_t* row, const uint8_t* neighbour, uint8_t* out) {
     float* cells = band.cells;
@@ -128,8 +129,8 @@ QOR_TARGET_AVX2 void sweepColumns(const ColumnBand& band, const uint8_t* row, co
                 float* cell = cells + column * kColumnFloatsPerPixel;
                 const __m256 w = _mm256_permutevar8x32_ps(weights4, _mm256_add_epi32(spread, _mm256_set1_epi32(2 * k)));
                 __m256 acc = _mm256_load_ps(cell), norm = _mm256_load_ps(cell + 8);
-                const __m256 value = recurse(
-                    w, _mm256_mul_ps(gain, loadAdjacentPixels(row + kChannels * column)), gain, acc, norm);
+                const __m256 value =
+                    recurse(w, _mm256_mul_ps(gain, loadAdjacentPixels(row + kChannels * column)), gain, acc, norm);
                 _mm256_store_ps(cell, acc);
                 _mm256_store_ps(cell + 8, norm);
                 results[k] = _mm256_cvtps_epi32(value);

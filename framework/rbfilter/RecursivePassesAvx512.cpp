@@ -69,7 +69,8 @@ QOR_TARGET_AVX512 void sweepRows(const RowBand& band, const uint8_t* const* src,
     _mm512_store_ps(results + (w - 1) * 16, acc);
     for (int x = w - 2; x >= 0; --x) {
         const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
-        _mm512_store_ps(results + x * 16, recurse(spreadWeights(spread, weights + x * kRowsPerVector), weighted, gain, acc, norm));
+        _mm512_store_ps(results + x * 16,
+                        recurse(spreadWeights(spread, weights + x * kRowsPerVector), weighted, gain, acc, norm));
     }
 
     // Left to right, averaged with the right-to-left result.
@@ -78,8 +79,10 @@ QOR_TARGET_AVX512 void sweepRows(const RowBand& band, const uint8_t* const* src,
     storeRowPixels(dst, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(rowPixels(src, 0), acc))));
     for (int x = 1; x < w; ++x) {
         const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
-        const __m512 causal = recurse(spreadWeights(spread, weights + (x - 1) * kRowsPerVector), weighted, gain, acc, norm);
-        storeRowPixels(dst, x, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results + x * 16)))));
+        const __m512 causal =
+            recurse(spreadWeights(spread, weights + (x - 1) * kRowsPerVector), weighted, gain, acc, norm);
+        storeRowPixels(
+            dst, x, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results + x * 16)))));
     }
 }
 
@@ -94,9 +97,11 @@ QOR_TARGET_AVX512 void startColumns(const ColumnBand& band, const uint8_t* row) 
     }
 }
 
-// One recursion step for the band's pixels of `row` (a multiple of 4), linked to `neighbour`. The results go to `out`, or are averaged with it, rounding up, when `Averaged`.
+// One recursion step for the band's pixels of `row` (a multiple of 4), linked to `neighbour`.
+// The results go to `out`, or are averaged with it, rounding up, when `Averaged`.
 template <bool Averaged>
-QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, const uint8_t* neighbour, uint8_t* out) {
+QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, const uint8_t* neighbour,
+                                    uint8_t* out) {
     float* cells = band.cells;
     const int columns = band.endColumn - band.firstColumn;
     const __m512 gain = _mm512_set1_ps(band.gain);

@@ -65,8 +65,8 @@ QOR_TARGET_AVX2 inline __m256i layOverLanes(__m256i c, __m256i p, __m256i a) {
 // shift (or its negation) held to 0..255, its alpha lane 0.
 QOR_TARGET_AVX2 inline __m256i shiftLanes(const std::array<int, 3>& shift, int sign) {
     const auto lane = [&](int k) { return static_cast<char>(std::clamp(sign * shift[k], 0, 255)); };
-    const __m128i pixel = _mm_setr_epi8(lane(0), lane(1), lane(2), 0, lane(0), lane(1), lane(2), 0, lane(0),
-                                        lane(1), lane(2), 0, lane(0), lane(1), lane(2), 0);
+    const __m128i pixel = _mm_setr_epi8(lane(0), lane(1), lane(2), 0, lane(0), lane(1), lane(2), 0, lane(0), lane(1),
+                                        lane(2), 0, lane(0), lane(1), lane(2), 0);
     return _mm256_broadcastsi128_si256(pixel);
 }
 
@@ -79,19 +79,20 @@ QOR_TARGET_AVX2 void layOverAvx2(const uint8_t* s, const uint8_t* f, uint8_t* o,
         const __m256i downEven = shiftLanes(lift.evenShift, -1), downOdd = shiftLanes(lift.oddShift, -1);
         const __m256i one = _mm256_set1_epi8(1), zero = _mm256_setzero_si256();
         const __m256i alphaBytes = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-        const __m256i spreadAlpha = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3,
-                                                     3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
+        const __m256i spreadAlpha = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3,
+                                                     7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
         for (; x + 8 <= count; x += 8) {
             const __m256i smooth = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f + 4 * x));
             const __m256i source = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * x));
             const __m256i odd = _mm256_cmpeq_epi8(_mm256_and_si256(smooth, one), one);
-            const __m256i up = _mm256_blendv_epi8(upEven, upOdd, odd), down = _mm256_blendv_epi8(downEven, downOdd, odd);
+            const __m256i up = _mm256_blendv_epi8(upEven, upOdd, odd);
+            const __m256i down = _mm256_blendv_epi8(downEven, downOdd, odd);
             const __m256i colour = _mm256_subs_epu8(_mm256_adds_epu8(smooth, up), down);
             const __m256i alpha = _mm256_shuffle_epi8(source, spreadAlpha);
             const __m256i low = layOverLanes(_mm256_unpacklo_epi8(colour, zero), _mm256_unpacklo_epi8(source, zero),
-                                      _mm256_unpacklo_epi8(alpha, zero));
+                                             _mm256_unpacklo_epi8(alpha, zero));
             const __m256i high = layOverLanes(_mm256_unpackhi_epi8(colour, zero), _mm256_unpackhi_epi8(source, zero),
-                                       _mm256_unpackhi_epi8(alpha, zero));
+                                              _mm256_unpackhi_epi8(alpha, zero));
             const __m256i blended = _mm256_packus_epi16(low, high);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 4 * x), _mm256_blendv_epi8(blended, source, alphaBytes));
         }
