@@ -74,7 +74,7 @@ struct ColumnSteps {
 // the SSE2 pass.
 void verticalInGroups(const ColumnBand& band, const ColumnSteps& steps);
 
-// Helpers shared by the versions.
+// Building blocks shared by the versions.
 
 inline int32_t loadBits(const uint8_t* p) {
     int32_t bits;
