@@ -3,7 +3,9 @@
 // horizontal and a vertical pass, each a right-to-left (or bottom-to-top) and a left-to-right (or
 // top-to-bottom) first-order recursion whose feedback weight shrinks where neighbouring pixels
 // differ in colour. All four channels, alpha included, are smoothed; only blue, green and red
-// decide the weights. The arithmetic runs in four single-precision SSE2 lanes, one per channel.
+// decide the weights. The arithmetic runs in single-precision lanes, one per channel: four SSE2
+// lanes of one pixel, or on processors that have them eight AVX2 or sixteen AVX-512 lanes of
+// several rows or columns at once, with the same bytes as the result.
 //
 // Each pass is split over a fixed number of asynchronous tasks. With pipelining on, the vertical
 // pass of one image overlaps the horizontal pass of the next: the output of a `filter` call is
@@ -15,6 +17,13 @@
 #include <future>
 #include <memory>
 
+#include "framework/SimdDispatch.h"
+
+namespace rbfilter {
+struct RowBand;
+struct ColumnBand;
+}  // namespace rbfilter
+
 class CRBFilterSSE2 {
 public:
     static constexpr int kMinWidth = 16;
@@ -22,7 +31,8 @@ public:
     static constexpr int kMaxSide = 10000;
     static constexpr int kMaxTasks = 8;
 
-    CRBFilterSSE2();
+    // Runs its passes on `path`, which must be one this machine runs (the widest by default).
+    explicit CRBFilterSSE2(tessel::SimdPath path = tessel::chosenSimdPath());
     ~CRBFilterSSE2();
     CRBFilterSSE2(const CRBFilterSSE2&) = delete;
     CRBFilterSSE2& operator=(const CRBFilterSSE2&) = delete;
@@ -56,18 +66,15 @@ private:
 
     void startHorizontal(const uint8_t* in, uint8_t* stage, const Geometry& g);
     void startVertical(const uint8_t* stage, uint8_t* out, const Geometry& g);
-    template <int Rows>
-    void sweepRows(const uint8_t* const* src, uint8_t* const* dst, int width, float* buffer) const;
-    void horizontalRows(const uint8_t* in, uint8_t* stage, const Geometry& g, int firstRow, int endRow,
-                        float* rowBuffer) const;
-    void verticalBand(const uint8_t* stage, uint8_t* out, const Geometry& g, int firstColumn, int endColumn,
-                      float* columnBuffer) const;
     // Runs the vertical pass of the image submitted in `slot`, if one waits there, to its end.
     void finishSlot(int slot);
+    std::size_t stageStride() const { return static_cast<std::size_t>(maxWidth) * 4; }
     static void waitFor(Tasks& tasks);
     void waitForAll();
     void release();
 
+    void (*horizontalPass)(const rbfilter::RowBand&);
+    void (*verticalPass)(const rbfilter::ColumnBand&);
     int32_t maxWidth = 0, maxHeight = 0, taskCount = 0;
     bool pipelined = false;
     float sigmaSpatial = 0.0f, sigmaRange = 0.0f;
@@ -82,7 +89,7 @@ private:
     std::array<Buffer, 3> stages;
     std::array<uint8_t*, 3> slotOutputs{};
     std::array<Geometry, 3> slotGeometry{};
-    Buffer rowBuffers;     // taskCount x 2 rows x maxWidth x 12 floats
+    Buffer rowBuffers;     // taskCount x 4 rows x maxWidth x 12 floats
     Buffer columnBuffers;  // maxWidth x 8 floats, each task using its band's columns
     Geometry last;
     Tasks horizontalTasks, verticalTasks;

@@ -8,6 +8,7 @@
 #include "framework/Stripes.h"
 #include "framework/copyPlane.h"
 #include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
+#include "plugins/qorCommonFxPlugin/beauty/FaceBeautyBlend.h"
 
 using tessel::Frame;
 
@@ -20,6 +21,14 @@ constexpr int kSmootherTasks = 4;
 
 bool isBlack(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
 void copyColour(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
+
+// Whether the first or last pixel of some row is black.
+bool hasBlackEdgePixel(const Frame& in) {
+    for (int y = 0; y < in.height; ++y) {
+        if (isBlack(in.row(y)) || isBlack(in.row(y) + 4 * (in.width - 1))) return true;
+    }
+    return false;
+}
 
 // How the last columns of a row get their colour when the smoother did not produce them.
 enum class Tail { None, RepeatLeft, Smear };
@@ -41,28 +50,6 @@ RowPlan rowPlan(int width) {
     return {width, Tail::None};
 }
 
-// Lays the table colours of the first `count` smoothed pixels (rounded down to pairs) over the
-// input pixels by the input's alpha, two pixels per vector; returns the number done.
-int blendPairs(const uint8_t* s, const uint8_t* f, uint8_t* o, int count,
-               const beauty::ColourTables& tables) {
-    int x = 0;
-#if CV_SIMD128
-    const imageC::PixelLanes alphaLanes(0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF);
-    const imageC::PixelLanes full = cv::v_setall_u16(255);
-    for (; x + 2 <= count; x += 2) {
-        const uint8_t* c = f + 4 * x;
-        const imageC::PixelLanes colour(tables[0][c[0]], tables[1][c[1]], tables[2][c[2]], 0, tables[0][c[4]],
-                                        tables[1][c[5]], tables[2][c[6]], 0);
-        const imageC::PixelLanes source = cv::v_load_expand(s + 4 * x);
-        const imageC::PixelLanes alpha = imageC::broadcastAlpha(source);
-        const imageC::PixelLanes blended =
-            imageC::mul255(colour, alpha) + imageC::mul255(source, full - alpha);
-        cv::v_store_low(o + 4 * x, cv::v_pack(cv::v_select(alphaLanes, source, blended), blended));
-    }
-#endif
-    return x;
-}
-
 }  // namespace
 
 int NLEFaceBeautyEffect::alignedWidth(int width) {
@@ -76,11 +63,13 @@ const tessel::ParamTable<NLEFaceBeautyEffect> NLEFaceBeautyEffect::kParams{
     {"color_lev", &NLEFaceBeautyEffect::colorLevel, 0.0, "Color"},
     {"white_lev", &NLEFaceBeautyEffect::whiteLevel, 0.0, "Whiten"}};
 
-// The input cropped or padded to the aligned width, with black first and last columns repaired
-// from their inner neighbours (black edge columns are typical of scaled video and would bleed
-// into the smoothing).
-void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
+// The picture the smoother gets: the input itself when its width is whole blocks and no edge
+// pixel needs repair, else the input cropped or padded to the aligned width, with black first and
+// last columns repaired from their inner neighbours (black edge columns are typical of scaled
+// video and would bleed into the smoothing).
+cv::Mat NLEFaceBeautyEffect::alignedInput(const Frame& in) {
     const int width = alignedWidth(in.width);
+    if (width == in.width && !hasBlackEdgePixel(in)) return in.mat();
     aligned.create(in.height, width, CV_8UC4);
     const int kept = std::min(width, in.width);
     tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
@@ -94,20 +83,27 @@ void NLEFaceBeautyEffect::prepareAligned(const Frame& in) {
             for (int x = kept; x < width; ++x) std::memcpy(d + 4 * x, d + 4 * last, 4);
         }
     });
+    return aligned;
 }
 
-// The smoothed aligned picture, or the aligned picture itself when the smoother cannot take it
-// (too small, too large, or a level that gives no usable sigmas).
-const cv::Mat& NLEFaceBeautyEffect::smoothAligned() {
-    if (!smoother.init(aligned.cols, aligned.rows, kSmootherTasks, true)) return aligned;
-    if (smoothLevel == 0.0f) smoothLevel = 1.0f;
-    const float s = smoothLevel;
-    smoother.setSigmas(s / 200.0f, s / 2000.0f);
-    smoothed.create(aligned.size(), CV_8UC4);
-    const bool accepted = smoother.filter(smoothed.data, aligned.data, aligned.cols, aligned.rows,
-                                          static_cast<int32_t>(aligned.step));
+// The smoothed aligned picture, or a copy of the aligned picture when the smoother cannot take
+// it (too small, too large, or a level that gives no usable sigmas). A copy, because the aligned
+// picture may be the input, which the output may overwrite.
+cv::Mat NLEFaceBeautyEffect::smooth(const cv::Mat& input) {
+    const bool ready = smoother.init(input.cols, input.rows, kSmootherTasks, true);
+    if (ready) {
+        if (smoothLevel == 0.0f) smoothLevel = 1.0f;
+        const float s = smoothLevel;
+        smoother.setSigmas(s / 200.0f, s / 2000.0f);
+    }
+    // The smoother reads and writes rows of one stride, the input's.
+    smoothedRows.create(input.rows, static_cast<int>(input.step), CV_8UC1);
+    const cv::Mat smoothed(input.size(), CV_8UC4, smoothedRows.data, input.step);
+    const bool accepted = ready && smoother.filter(smoothed.data, input.data, input.cols, input.rows,
+                                                   static_cast<int32_t>(input.step));
     smoother.flush();
-    return accepted ? smoothed : aligned;
+    if (!accepted) input.copyTo(smoothed);
+    return smoothed;
 }
 
 // Copies the smoothed colours back, lifts and whitens them, and lays them over the input by the
@@ -117,11 +113,14 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
     const double colour = colorLevel >= 0.0f ? colorLevel / 10.0 : (0.0 - colorLevel) / 10.0;
     const int liftedChannel = colorLevel >= 0.0f ? 2 : 0;
     const beauty::ByteTable whiten = beauty::offsetTable(static_cast<double>(whiteLevel) * 0.25);
-    const beauty::ByteTable lift = beauty::offsetTable(colour);
-    beauty::ColourTables tables;
+    const beauty::ByteTable raise = beauty::offsetTable(colour);
+    beauty::ColourTables colourTables;
     for (int k = 0; k < 3; ++k) {
-        for (int v = 0; v < 256; ++v) tables[k][v] = whiten[k == liftedChannel ? lift[v] : v];
+        for (int v = 0; v < 256; ++v) colourTables[k][v] = whiten[k == liftedChannel ? raise[v] : v];
     }
+    const beauty::LiftTables lift(colourTables);
+    const beauty::ColourTables& tables = lift.tables;
+    const beauty::LayOver layOver = beauty::kLayOver.chosen();
 
     tessel::parallelRange(in.height, beauty::kRowStripes, [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
@@ -141,10 +140,9 @@ void NLEFaceBeautyEffect::finish(const Frame& in, const Frame& out, const cv::Ma
                 }
                 q[3] = a;
             };
-            int x = blendPairs(s, f, o, plan.direct, tables);
-            for (; x < plan.direct; ++x) put(x, f + 4 * x);
+            layOver(s, f, o, plan.direct, lift);
             if (plan.direct > 0) copyColour(previous, f + 4 * (plan.direct - 1));
-            for (x = plan.direct; x < in.width; ++x) {
+            for (int x = plan.direct; x < in.width; ++x) {
                 uint8_t colour[3];
                 if (plan.tail == Tail::RepeatLeft) {
                     copyColour(colour, previous);
@@ -178,8 +176,7 @@ int32_t NLEFaceBeautyEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
             finish(in, out, in.mat());
             return 0;
         }
-        prepareAligned(in);
-        finish(in, out, smoothAligned());
+        finish(in, out, smooth(alignedInput(in)));
     } catch (const cv::Exception&) {
         return 1;
     }

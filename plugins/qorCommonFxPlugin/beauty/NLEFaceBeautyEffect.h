@@ -32,13 +32,13 @@ public:
     static int alignedWidth(int width);
 
 private:
-    void prepareAligned(const tessel::Frame& in);
-    const cv::Mat& smoothAligned();
+    cv::Mat alignedInput(const tessel::Frame& in);
+    cv::Mat smooth(const cv::Mat& input);
     void finish(const tessel::Frame& in, const tessel::Frame& out, const cv::Mat& smoothed) const;
 
     float smoothLevel;
     float colorLevel;
     float whiteLevel;
     CRBFilterSSE2 smoother;
-    cv::Mat aligned, smoothed;
+    cv::Mat aligned, smoothedRows;
 };

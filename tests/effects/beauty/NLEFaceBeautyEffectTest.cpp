@@ -128,6 +128,24 @@ TEST(NLEFaceBeautyEffectTest, EveryWidthAlignmentFollowsTheReference) {
     }
 }
 
+// A frame of whole 16-pixel blocks without black edge pixels is smoothed straight from the
+// input; rendering in place must give the same bytes, also when the smoother refuses the level.
+TEST(NLEFaceBeautyEffectTest, FramesNeedingNoRepairAlsoRenderInPlace) {
+    cv::Mat picture;
+    cv::resize(qortest::samplePicture("astronaut.png", 200), picture, {64, 40}, 0, 0, cv::INTER_AREA);
+    picture.convertTo(picture, -1, 0.8, 10);  // no saturated or black pixels
+    for (const Levels& levels : {Levels{60, 10, 8}, Levels{-30, 10, 0}}) {
+        const cv::Mat expected = referenceBeauty(picture, levels);
+        EXPECT_EQ(qortest::differingBytes(beautified(picture, levels), expected), 0);
+        auto effect = qortest::makeEffect<NLEFaceBeautyEffect>();
+        setLevels(*effect, levels);
+        cv::Mat frame = picture.clone();
+        const tessel::Frame inPlace{frame.data, frame.cols, frame.rows, static_cast<int32_t>(frame.step)};
+        EXPECT_EQ(qortest::render(*effect, inPlace, inPlace), 0);
+        EXPECT_EQ(qortest::differingBytes(frame, expected), 0) << levels.smooth;
+    }
+}
+
 // The lite description names the levels "Smoothen", "Color" and "Whiten".
 TEST(NLEFaceBeautyEffectTest, LiteNamesGiveTheSameResult) {
     const cv::Mat picture = portrait({48, 40});
