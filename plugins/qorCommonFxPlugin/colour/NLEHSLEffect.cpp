@@ -5,9 +5,7 @@
 
 #include <opencv2/core/hal/intrin.hpp>
 
-#ifdef __x86_64__
 #include <immintrin.h>
-#endif
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
@@ -140,8 +138,6 @@ bool NLEHSLEffect::prepareBands() {
     return true;
 }
 
-
-#ifdef __x86_64__
 namespace {
 
 // One active band for the eight-lane path: its bounds and settings with the per-band terms of
@@ -318,36 +314,34 @@ using Lanes = __m256;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), result);
 }
 
-[[gnu::target("avx2")]] int adjustEightPixelRuns(const BandTerms* bands, int bandCount, const uint8_t* in,
-                                                 uint8_t* out, int count) {
+// The leading pixels of a row that the path's wide lanes take; each returns how many it did. SSE2
+// leaves the row to the four-pixel path.
+int noWidePixels(const BandTerms*, int, const uint8_t*, uint8_t*, int) { return 0; }
+
+QOR_TARGET_AVX2 int eightPixelsAtATime(const BandTerms* bands, int bandCount, const uint8_t* in, uint8_t* out,
+                                       int count) {
     int x = 0;
     for (; x + 8 <= count; x += 8) adjustEightPixels(bands, bandCount, in + 4 * x, out + 4 * x);
     return x;
 }
 
-bool eightLanesAvailable() {
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
+const tessel::SimdKernels<int (*)(const BandTerms*, int, const uint8_t*, uint8_t*, int)> kWidePixels{
+    noWidePixels, eightPixelsAtATime};
 
 }  // namespace
 
-int NLEHSLEffect::adjustEightPixelsAtATime(const uint8_t* in, uint8_t* out, int count) const {
-    if (!eightLanesAvailable()) return 0;
+int NLEHSLEffect::adjustWidePixels(const uint8_t* in, uint8_t* out, int count) const {
     std::array<BandTerms, kBandCount> bands;
     for (int a = 0; a < activeCount_; ++a) {
         const int i = activeBands_[a];
         bands[a] = termsOf(i == kRed, bounds_[i], settings_[i]);
     }
-    return adjustEightPixelRuns(bands.data(), activeCount_, in, out, count);
+    return kWidePixels.at(simdPath_)(bands.data(), activeCount_, in, out, count);
 }
-#endif
 
 void NLEHSLEffect::adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const {
     int x = 0;
-#ifdef __x86_64__
-    if (vectorSafe_) x = adjustEightPixelsAtATime(in, out, count);
-#endif
+    if (vectorSafe_) x = adjustWidePixels(in, out, count);
 #if CV_SIMD128
     if (vectorSafe_) {
         for (; x + 4 <= count; x += 4) adjustFourPixels(in + 4 * x, out + 4 * x);
