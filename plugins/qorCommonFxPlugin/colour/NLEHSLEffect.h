@@ -48,8 +48,8 @@ public:
     void useSimdPath(SimdPath path) { simdPath_ = path; }
 
 private:
-    // adjustHSLPixel on the leading multiple of eight of `count` pixels, eight at a time on the AVX2
-    // and AVX-512 paths; returns how many pixels it did (none on the SSE2 path).
+    // adjustHSLPixel on the leading multiple of eight of `count` pixels, sixteen (AVX-512) or eight
+    // (AVX2) at a time; returns how many pixels it did (none on the SSE2 path).
     int adjustWidePixels(const uint8_t* in, uint8_t* out, int count) const;
     // adjustHSLPixel on four pixels at once, in the same single-precision steps.
     void adjustFourPixels(const uint8_t* in, uint8_t* out) const;
