@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "dispatch/DispatchPaths.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEColorWheel.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEHSLEffect.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffect.h"
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
@@ -59,4 +60,16 @@ TEST(ColourDispatch, HslAdjustmentGivesTheSameBytesOnEveryPath) {
     qortest::setFloats(*effect, {{"Red_hueVal", 30}, {"Orange_satVal", 40}, {"Blue_hueVal", -50},
                                  {"Green_brightnessVal", 30}, {"Aqua_satVal", -60}});
     expectSameBytesOnEveryPath(*effect);
+}
+
+// Both tone curves, with settings that leave some pixels to the exact per-pixel curve.
+TEST(ColourDispatch, ColourWheelsGiveTheSameBytesOnEveryPath) {
+    for (const int32_t version : {0, 1}) {
+        SCOPED_TRACE(version);
+        auto effect = qortest::makeEffect<NLEColorWheel>();
+        qortest::setFloats(*effect, {{"lift_hue", 200}, {"lift_saturation", 0.5f}, {"gain_hue", 35},
+                                     {"gain_saturation", 0.4f}, {"gamma_lightness", 0.3f}, {"lift_lightness", -0.2f}});
+        qortest::setInt(*effect, "version", version);
+        expectSameBytesOnEveryPath(*effect);
+    }
 }
