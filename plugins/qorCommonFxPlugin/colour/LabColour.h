@@ -73,7 +73,8 @@ using IntsOf = typename LaneTypes<F>::IntType;
 template <class I>
 using FloatsOf = std::conditional_t<
     std::is_same_v<I, int32_t>, float,
-    std::conditional_t<std::is_same_v<I, Ints>, Floats, std::conditional_t<std::is_same_v<I, WideInts>, WideFloats, WidestFloats>>>;
+    std::conditional_t<std::is_same_v<I, Ints>, Floats,
+                       std::conditional_t<std::is_same_v<I, WideInts>, WideFloats, WidestFloats>>>;
 template <class F>
 constexpr int kLanes = sizeof(F) / sizeof(float);
 
@@ -284,7 +285,8 @@ QOR_TARGET_AVX2 int vectorStepsAvx2(int width, Step& step) {
 }
 template <class Step>
 QOR_TARGET_AVX512 int vectorStepsAvx512(int width, Step& step) {
-    return lanesSteps<Floats>(lanesSteps<WideFloats>(lanesSteps<WidestFloats>(0, width, step), width, step), width, step);
+    const int x = lanesSteps<WideFloats>(lanesSteps<WidestFloats>(0, width, step), width, step);
+    return lanesSteps<Floats>(x, width, step);
 }
 template <class Step>
 inline const tessel::SimdKernels<int (*)(int, Step&)> kVectorSteps{vectorStepsSse2<Step>, vectorStepsAvx2<Step>,

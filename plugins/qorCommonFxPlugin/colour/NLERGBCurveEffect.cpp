@@ -195,7 +195,8 @@ QOR_TARGET_AVX512_VBMI void curveSixteen(const CurveLookups& l, const ByteTable 
     // The input luminance in whole ten-thousandths: blue and red, then green, as 16-bit pairs. The
     // sum stays below 2^24, so the float quotient truncates to the integer one.
     const __m512i wordMask = _mm512_set1_epi32(0x00FF00FF);
-    const __m512i blueRed = _mm512_and_si512(input, wordMask), greenAlpha = _mm512_and_si512(_mm512_srli_epi32(input, 8), wordMask);
+    const __m512i blueRed = _mm512_and_si512(input, wordMask);
+    const __m512i greenAlpha = _mm512_and_si512(_mm512_srli_epi32(input, 8), wordMask);
     const __m512i whole = _mm512_add_epi32(
         _mm512_madd_epi16(blueRed, _mm512_set1_epi32(kWholeWeights[2] | kWholeWeights[0] << 16)),
         _mm512_madd_epi16(greenAlpha, _mm512_set1_epi32(kWholeWeights[1])));
