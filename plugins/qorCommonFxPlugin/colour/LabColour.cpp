@@ -30,16 +30,11 @@ bool LabPlanes::allocate(int width, int height) {
     return true;
 }
 
-bool wideLanesAvailable() {
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
-
 void bgrx2labf(const uint8_t* pixels, int32_t stride, float* l, float* alpha, float* beta, int32_t planeStride,
-               int width, int rows, float floor, bool vectorised) {
+               int width, int rows, float floor, bool vectorised, tessel::SimdPath path) {
     for (int y = 0; y < rows; ++y) {
         const uint8_t* pixel = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-        forEachPixel(width, vectorised, [&](auto lanes, int x) __attribute__((always_inline)) {
+        forEachPixel(width, vectorised, path, [&](auto lanes, int x) __attribute__((always_inline)) {
             using F = decltype(lanes);
             const Lab<F> lab = labOf(loadPixels<F>(pixel + 4 * x).colour, floor);
             storeLanes(l + x, lab.l);
@@ -112,14 +107,15 @@ void bgrx2labfParallelLoopBody::operator()(const cv::Range& rows) const {
         float* alpha = planes_.row(1, y);
         float* beta = planes_.row(2, y);
         bgrx2labf(picture_.row(y), picture_.stride, l, alpha, beta, planes_.stride(), picture_.width, 1, floor_,
-                  vectorised_);
+                  vectorised_, path_);
         rowSums_[y] = sumRow(l, alpha, beta, picture_.width);
     }
 }
 
-LabStatistics convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised) {
+LabStatistics convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised,
+                           tessel::SimdPath path) {
     std::vector<RowSums> rowSums(static_cast<std::size_t>(picture.height));
-    const bgrx2labfParallelLoopBody body(picture, planes, floor, vectorised, rowSums.data());
+    const bgrx2labfParallelLoopBody body(picture, planes, floor, vectorised, path, rowSums.data());
     const int stripes = stripeCount(static_cast<int64_t>(picture.width) * picture.height);
     if (stripes < 2) body(cv::Range(0, picture.height));
     else cv::parallel_for_(cv::Range(0, picture.height), body, stripes);

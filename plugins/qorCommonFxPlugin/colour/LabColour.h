@@ -3,13 +3,12 @@
 // colour-matching effects: the conversions between BGR bytes and lαβ, the planes that hold a frame
 // in lαβ, and the row split of the conversions.
 //
-// Every per-pixel formula is a template over the number type: `float` for one pixel, `Floats` and
-// `WideFloats` for four and eight pixels at a time. All instantiations perform the same IEEE
-// operations in the same order, so a pixel converts to the same bits whichever path handles it;
-// the logarithm and exponential are our own polynomial versions for that reason (a library call
-// has no vector twin). The
-// per-pixel templates are always inlined, so that their eight-lane instantiations compile to AVX2
-// inside the AVX2 row loops.
+// Every per-pixel formula is a template over the number type: `float` for one pixel, `Floats`,
+// `WideFloats` and `WidestFloats` for four, eight and sixteen pixels at a time. All instantiations
+// perform the same IEEE operations in the same order, so a pixel converts to the same bits whichever
+// path handles it; the logarithm and exponential are our own polynomial versions for that reason (a
+// library call has no vector twin). The per-pixel templates are always inlined, so that their wider
+// instantiations compile to AVX2 and AVX-512 inside the row loops of those paths.
 
 #include <cmath>
 #include <cstdint>
@@ -20,18 +19,22 @@
 #include <opencv2/core.hpp>
 
 #include "framework/Frame.h"
+#include "framework/SimdDispatch.h"
 
-// Eight-lane values pass between always-inlined functions only, so the ABI warning about
-// 32-byte vectors in functions compiled without AVX does not apply.
+// Eight- and sixteen-lane values pass between always-inlined functions only, so the ABI warning
+// about 32- and 64-byte vectors in functions compiled without AVX does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace labColour {
 
-// Four lanes (SSE2, always there) and eight lanes (AVX2, used where the processor has it).
+// Four lanes (SSE2, always there), eight lanes (AVX2) and sixteen lanes (AVX-512), the wider ones
+// used where the processor has them.
 using Floats = float __attribute__((vector_size(16)));
 using Ints = int32_t __attribute__((vector_size(16)));
 using WideFloats = float __attribute__((vector_size(32)));
 using WideInts = int32_t __attribute__((vector_size(32)));
+using WidestFloats = float __attribute__((vector_size(64)));
+using WidestInts = int32_t __attribute__((vector_size(64)));
 
 // Floors of L, M and S in the forward conversion, which keep black out of the logarithm.
 constexpr float kFirstVersionFloor = 0.03f;
@@ -61,11 +64,17 @@ template <>
 struct LaneTypes<WideFloats> {
     using IntType = WideInts;
 };
+template <>
+struct LaneTypes<WidestFloats> {
+    using IntType = WidestInts;
+};
 template <class F>
 using IntsOf = typename LaneTypes<F>::IntType;
 template <class I>
-using FloatsOf = std::conditional_t<std::is_same_v<I, int32_t>, float,
-                                    std::conditional_t<std::is_same_v<I, Ints>, Floats, WideFloats>>;
+using FloatsOf = std::conditional_t<
+    std::is_same_v<I, int32_t>, float,
+    std::conditional_t<std::is_same_v<I, Ints>, Floats,
+                       std::conditional_t<std::is_same_v<I, WideInts>, WideFloats, WidestFloats>>>;
 template <class F>
 constexpr int kLanes = sizeof(F) / sizeof(float);
 
@@ -256,28 +265,39 @@ template <class F>
 
 // ---- Row drivers. ----
 
-// True where the processor runs eight-lane (AVX2) code.
-bool wideLanesAvailable();
-
-// Runs `step(F{}, x)` for x = 0, 8, 16, ... while eight more pixels remain, with AVX2 code.
-template <class Step>
-__attribute__((target("avx2"))) int wideSteps(int width, Step& step) {
-    int x = 0;
-    for (; x + 8 <= width; x += 8) step(WideFloats{}, x);
+// Runs `step(F{}, x)` from x on while kLanes<F> more pixels of the row remain; returns where it
+// stopped.
+template <class F, class Step>
+[[gnu::always_inline]] inline int lanesSteps(int x, int width, Step& step) {
+    for (; x + kLanes<F> <= width; x += kLanes<F>) step(F{}, x);
     return x;
 }
 
-// Runs `step(F{}, x)` over the `width` pixels of a row: with `vectorised`, eight pixels at a time
-// where the processor allows, then four at a time; the rest one at a time. `step` must be marked
-// always_inline so that the eight-lane steps compile to AVX2. Every lane computes what the
-// one-pixel step computes.
+// The vector part of a row on each path: the widest steps the path has, then narrower ones; each
+// returns how many pixels it did.
 template <class Step>
-void forEachPixel(int width, bool vectorised, Step&& step) {
-    int x = 0;
-    if (vectorised) {
-        if (wideLanesAvailable()) x = wideSteps(width, step);
-        for (; x + 4 <= width; x += 4) step(Floats{}, x);
-    }
+int vectorStepsSse2(int width, Step& step) {
+    return lanesSteps<Floats>(0, width, step);
+}
+template <class Step>
+QOR_TARGET_AVX2 int vectorStepsAvx2(int width, Step& step) {
+    return lanesSteps<Floats>(lanesSteps<WideFloats>(0, width, step), width, step);
+}
+template <class Step>
+QOR_TARGET_AVX512 int vectorStepsAvx512(int width, Step& step) {
+    const int x = lanesSteps<WideFloats>(lanesSteps<WidestFloats>(0, width, step), width, step);
+    return lanesSteps<Floats>(x, width, step);
+}
+template <class Step>
+inline const tessel::SimdKernels<int (*)(int, Step&)> kVectorSteps{vectorStepsSse2<Step>, vectorStepsAvx2<Step>,
+                                                                   vectorStepsAvx512<Step>};
+
+// Runs `step(F{}, x)` over the `width` pixels of a row: with `vectorised`, as many lanes at a time
+// as `path` allows; the rest one at a time. `step` must be marked always_inline so that the wide
+// steps compile to the path's instructions. Every lane computes what the one-pixel step computes.
+template <class Step>
+void forEachPixel(int width, bool vectorised, tessel::SimdPath path, Step&& step) {
+    int x = vectorised ? kVectorSteps<std::remove_reference_t<Step>>.at(path)(width, step) : 0;
     for (; x < width; ++x) step(0.0f, x);
 }
 
@@ -317,9 +337,11 @@ private:
 };
 
 // Converts `rows` rows of `width` pixels starting at `pixels` into the planes' rows starting at `l`,
-// `alpha`, `beta`. `vectorised` lets four pixels at a time be converted; the values are the same.
+// `alpha`, `beta`. `vectorised` lets several pixels at a time be converted, as many as `path`
+// allows; the values are the same.
 void bgrx2labf(const uint8_t* pixels, int32_t stride, float* l, float* alpha, float* beta, int32_t planeStride,
-               int width, int rows, float floor, bool vectorised);
+               int width, int rows, float floor, bool vectorised,
+               tessel::SimdPath path = tessel::chosenSimdPath());
 
 // Sums over one row of the planes, in double: of l, α, β (index 0, 1, 2), of their squares, and
 // of α·β.
@@ -338,8 +360,8 @@ struct LabStatistics {
 class bgrx2labfParallelLoopBody : public cv::ParallelLoopBody {
 public:
     bgrx2labfParallelLoopBody(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised,
-                              RowSums* rowSums)
-        : picture_(picture), planes_(planes), floor_(floor), vectorised_(vectorised), rowSums_(rowSums) {}
+                              tessel::SimdPath path, RowSums* rowSums)
+        : picture_(picture), planes_(planes), floor_(floor), vectorised_(vectorised), path_(path), rowSums_(rowSums) {}
     void operator()(const cv::Range& rows) const override;
 
 private:
@@ -347,12 +369,14 @@ private:
     const LabPlanes& planes_;
     float floor_;
     bool vectorised_;
+    tessel::SimdPath path_;
     RowSums* rowSums_;
 };
 
 // Converts all of `picture` into `planes` (already of its size) and measures the planes: on the
 // calling thread up to kPixelsPerStripe pixels, otherwise in stripeCount stripes. The statistics
 // add the rows up in order, so they do not depend on the stripes.
-LabStatistics convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised);
+LabStatistics convertToLab(const tessel::Frame& picture, const LabPlanes& planes, float floor, bool vectorised,
+                           tessel::SimdPath path = tessel::chosenSimdPath());
 
 }  // namespace labColour

@@ -27,7 +27,7 @@ cv::Rect nonBlackRegion(const tessel::Frame& picture, cv::Mat& gray) {
 }
 
 bool measureRegion(const tessel::Frame& picture, const cv::Mat& gray, cv::Rect region, labColour::LabPlanes& planes,
-                   bool vectorised, RegionStatistics& statistics) {
+                   bool vectorised, tessel::SimdPath path, RegionStatistics& statistics) {
     statistics.region = region;
     cv::Scalar grayMean, grayDeviation;
     cv::meanStdDev(gray(region), grayMean, grayDeviation);
@@ -37,7 +37,7 @@ bool measureRegion(const tessel::Frame& picture, const cv::Mat& gray, cv::Rect r
 
     const tessel::Frame area{picture.row(region.y) + 4 * region.x, region.width, region.height, picture.stride};
     const labColour::LabStatistics& lab = statistics.lab =
-        labColour::convertToLab(area, planes, labColour::kSecondVersionFloor, vectorised);
+        labColour::convertToLab(area, planes, labColour::kSecondVersionFloor, vectorised, path);
     const double spreads = (lab.deviation[1] + kStandardisingMargin) * (lab.deviation[2] + kStandardisingMargin);
     statistics.correlation = std::clamp(lab.covariance / spreads, -0.99999, 0.99999);
     return true;
@@ -51,7 +51,7 @@ bool secondVersionTargets(const tessel::Frame& picture, std::array<float, 9>& ta
     if (region.empty()) return true;
     labColour::LabPlanes planes;
     RegionStatistics measured;
-    if (!measureRegion(picture, gray, region, planes, true, measured)) return false;
+    if (!measureRegion(picture, gray, region, planes, true, tessel::chosenSimdPath(), measured)) return false;
     for (int k = 0; k < 3; ++k) {
         targets[k] = static_cast<float>(measured.lab.mean[k]);
         targets[3 + k] = static_cast<float>(measured.lab.deviation[k]);

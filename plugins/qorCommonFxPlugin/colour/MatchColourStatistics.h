@@ -56,10 +56,10 @@ private:
 cv::Rect nonBlackRegion(const tessel::Frame& picture, cv::Mat& gray);
 
 // Measures `region` of `picture` (with `gray`, its grey picture) and leaves the region in lαβ in
-// `planes`. `vectorised` lets the conversion take several pixels at a time. False when the planes
-// cannot be allocated.
+// `planes`. `vectorised` lets the conversion take several pixels at a time, as many as `path`
+// allows. False when the planes cannot be allocated.
 bool measureRegion(const tessel::Frame& picture, const cv::Mat& gray, cv::Rect region, labColour::LabPlanes& planes,
-                   bool vectorised, RegionStatistics& statistics);
+                   bool vectorised, tessel::SimdPath path, RegionStatistics& statistics);
 
 // What the second version measures of a picture: "f0".."f2" the means of l, α, β, "f3".."f5" their
 // deviations, "f6" the correlation of α and β, "f7" and "f8" the grey mean and spread. All 0 for a

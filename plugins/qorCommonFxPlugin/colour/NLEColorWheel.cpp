@@ -6,12 +6,15 @@
 #include <memory>
 #include <vector>
 
+#include <immintrin.h>
+
 #include <opencv2/core/hal/intrin.hpp>
 
 #include "compositing/BlendTables.h"
 #include "compositing/ByteArithmetic.h"
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/SimdDispatch.h"
 #include "framework/copyPlane.h"
 #include "framework/Stripes.h"
 #include "plugins/qorCommonFxPlugin/colour/ColourFrames.h"
@@ -142,6 +145,7 @@ struct WheelPass {
     bool sampled;  // the luminance curve is looked up in `samples` (exact only where it decides a byte)
     LuminanceSamples samples;
     const imageC::BlendTables* tables;
+    tessel::SimdPath path;
 };
 
 // The masters change only the saturation: each sine curve's change of the luminance, summed,
@@ -256,8 +260,77 @@ bool wheelFourSampled(const WheelPass& pass, const uint8_t* pixel, uint8_t* targ
 }
 #endif
 
+// GCC 12's AVX-512 intrinsics start from a deliberately undefined register, which the
+// uninitialised-value warnings report once inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// v limited to 0..1 as cv::v_min(cv::v_max(v, 0), 1) takes it.
+QOR_TARGET_AVX512 inline __m512 clamp01(__m512 v) {
+    return _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(1.0f));
+}
+
+// wheelFourSampled for sixteen pixels with AVX-512, in the same single-precision steps. The curved
+// channels are gathered by byte and their luminance terms multiplied out as prepareChannels does
+// (gathers are the slow part); pixels whose bytes the samples leave undecided are left to
+// wheelOne, the others written with a masked store (so that in place, an undecided pixel is still
+// the input).
+QOR_TARGET_AVX512 void wheelSixteenSampled(const WheelPass& pass, const uint8_t* pixel, uint8_t* target) {
+    const __m512i input = _mm512_loadu_si512(pixel);
+    __m512 curved[3], lumaTerms[3], curvedTerms[3];
+    for (int c = 0; c < 3; ++c) {
+        const __m512i byte = _mm512_and_si512(_mm512_srli_epi32(input, 8 * (2 - c)), _mm512_set1_epi32(0xFF));
+        const __m512 weight = _mm512_set1_ps(kLumaWeights[c]);
+        curved[c] = _mm512_i32gather_ps(_mm512_slli_epi32(byte, 2), &pass.terms[c][0].curved, 4);
+        lumaTerms[c] = _mm512_mul_ps(weight, _mm512_mul_ps(_mm512_cvtepi32_ps(byte), _mm512_set1_ps(kByteScale)));
+        curvedTerms[c] = _mm512_mul_ps(weight, curved[c]);
+    }
+    const __m512 luma = _mm512_add_ps(_mm512_add_ps(lumaTerms[0], lumaTerms[1]), lumaTerms[2]);
+    const __m512 curvedLuma = _mm512_add_ps(_mm512_add_ps(curvedTerms[0], curvedTerms[1]), curvedTerms[2]);
+    const __m512 position = _mm512_mul_ps(luma, _mm512_set1_ps(static_cast<float>(LuminanceSamples::kCellsPerUnit)));
+    const __m512i cell = _mm512_cvttps_epi32(position);
+    const __m512 start = _mm512_i32gather_ps(cell, pass.samples.values(), 4);
+    const __m512 end = _mm512_i32gather_ps(cell, pass.samples.values() + 1, 4);
+    const __m512 bound = _mm512_i32gather_ps(cell, pass.samples.bounds(), 4);
+    const __m512 scale = _mm512_set1_ps(255.0f);
+    const __m512 line = _mm512_add_ps(
+        start, _mm512_mul_ps(_mm512_sub_ps(end, start), _mm512_sub_ps(position, _mm512_cvtepi32_ps(cell))));
+    const __m512 lowShift = _mm512_sub_ps(clamp01(_mm512_sub_ps(line, bound)), curvedLuma);
+    const __m512 highShift = _mm512_sub_ps(clamp01(_mm512_add_ps(line, bound)), curvedLuma);
+    // The colour bytes premultiplied by the alpha: (byte · alpha + 127) / 255 as divide255 takes it.
+    const __m512i alpha = _mm512_srli_epi32(input, 24);
+    __mmask16 decided = 0xFFFF;
+    __m512i output = _mm512_slli_epi32(alpha, 24);
+    for (int c = 0; c < 3; ++c) {
+        const __m512i low = _mm512_cvtps_epi32(_mm512_mul_ps(clamp01(_mm512_add_ps(curved[c], lowShift)), scale));
+        const __m512i high = _mm512_cvtps_epi32(_mm512_mul_ps(clamp01(_mm512_add_ps(curved[c], highShift)), scale));
+        decided &= _mm512_cmpeq_epi32_mask(low, high);
+        const __m512i product = _mm512_add_epi32(_mm512_mullo_epi32(low, alpha), _mm512_set1_epi32(127));
+        const __m512i premultiplied = _mm512_srli_epi32(_mm512_mullo_epi32(product, _mm512_set1_epi32(0x8081)), 23);
+        output = _mm512_or_si512(output, _mm512_slli_epi32(premultiplied, 8 * (2 - c)));
+    }
+    _mm512_mask_storeu_epi32(target, decided, output);
+    for (int i = 0; i < 16; ++i) {
+        if (!(decided >> i & 1)) wheelOne(pass, pixel + 4 * i, target + 4 * i);
+    }
+}
+
+// The leading pixels of a sampled row that the path's wide lanes take; each returns how many it
+// did. SSE2 and AVX2 leave the row to the four-pixel path.
+int noWidePixels(const WheelPass&, const uint8_t*, uint8_t*, int) { return 0; }
+
+QOR_TARGET_AVX512 int sixteenPixelsAtATime(const WheelPass& pass, const uint8_t* pixel, uint8_t* target, int count) {
+    int x = 0;
+    for (; x + 16 <= count; x += 16) wheelSixteenSampled(pass, pixel + 4 * x, target + 4 * x);
+    return x;
+}
+
+const tessel::SimdKernels<int (*)(const WheelPass&, const uint8_t*, uint8_t*, int)> kWideSampledPixels{
+    noWidePixels, nullptr, sixteenPixelsAtATime};
+
 void wheelRow(const WheelPass& pass, const uint8_t* pixel, uint8_t* target, int count) {
     int x = 0;
+    if (pass.sampled) x = kWideSampledPixels.at(pass.path)(pass, pixel, target, count);
 #if CV_SIMD128
     if (pass.sampled) {
         for (; x + 4 <= count; x += 4) {
@@ -398,6 +471,7 @@ int32_t NLEColorWheel::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
                                                       std::abs(pass->masters[1]) > 1e-6f ||
                                                       std::abs(pass->masters[2]) > 1e-5f);
     pass->tables = imageC::getBlendTables();
+    pass->path = simdPath_;
     prepareChannels(*pass, settings_);
     prepareLuminance(*pass, settings_);
 

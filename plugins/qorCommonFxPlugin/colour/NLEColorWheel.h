@@ -3,6 +3,7 @@
 #include <array>
 
 #include "framework/EffectParams.h"
+#include "framework/SimdDispatch.h"
 
 // Three-way colour corrector: lift (shadows), gamma (mid-tones) and gain (highlights) wheels. A
 // wheel's hue and saturation push the three channels apart along a fixed colour table, its
@@ -47,7 +48,11 @@ public:
     // lightness, clamped to -1..1; otherwise 0.
     static float masterValue(const Wheel& wheel);
 
-private:
+    // Runs the per-pixel work on `path` instead of the widest one the processor offers; every path
+    // gives the same bytes.
+    void useSimdPath(tessel::SimdPath path) { simdPath_ = path; }
 
+private:
     Settings settings_;
+    tessel::SimdPath simdPath_ = tessel::chosenSimdPath();
 };

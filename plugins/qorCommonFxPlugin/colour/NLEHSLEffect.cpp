@@ -5,9 +5,7 @@
 
 #include <opencv2/core/hal/intrin.hpp>
 
-#ifdef __x86_64__
 #include <immintrin.h>
-#endif
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
@@ -140,8 +138,6 @@ bool NLEHSLEffect::prepareBands() {
     return true;
 }
 
-
-#ifdef __x86_64__
 namespace {
 
 // One active band for the eight-lane path: its bounds and settings with the per-band terms of
@@ -318,36 +314,168 @@ using Lanes = __m256;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), result);
 }
 
-[[gnu::target("avx2")]] int adjustEightPixelRuns(const BandTerms* bands, int bandCount, const uint8_t* in,
-                                                 uint8_t* out, int count) {
+// Sixteen-lane helpers for adjustSixteenPixels, the AVX-512 twins of the eight-lane ones; lane
+// masks live in mask registers. GCC 12's AVX-512 intrinsics start from a deliberately undefined
+// register, which -Wmaybe-uninitialized reports once inlined.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+using Lanes16 = __m512;
+using Mask16 = __mmask16;
+
+QOR_TARGET_AVX512 inline Lanes16 all16(float v) { return _mm512_set1_ps(v); }
+QOR_TARGET_AVX512 inline Lanes16 pick(Mask16 mask, Lanes16 a, Lanes16 b) { return _mm512_mask_blend_ps(mask, b, a); }
+QOR_TARGET_AVX512 inline Mask16 lessThan(Lanes16 a, Lanes16 b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+QOR_TARGET_AVX512 inline Mask16 atMost(Lanes16 a, Lanes16 b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+QOR_TARGET_AVX512 inline Mask16 equal(Lanes16 a, Lanes16 b) { return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ); }
+QOR_TARGET_AVX512 inline Lanes16 clamp01(Lanes16 v) {
+    return _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), all16(1.0f));
+}
+
+QOR_TARGET_AVX512 inline Lanes16 channelOf(__m512i bits) {
+    return _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_and_si512(bits, _mm512_set1_epi32(0xFF))), all16(kByteScale));
+}
+
+QOR_TARGET_AVX512 inline Mask16 nearRedCentre(const BandTerms& band, Lanes16 hue) {
+    return atMost(_mm512_setzero_ps(), hue) & atMost(hue, all16(band.upper));
+}
+QOR_TARGET_AVX512 inline Mask16 insideBand(const BandTerms& band, Lanes16 hue) {
+    if (band.red) return nearRedCentre(band, hue) | atMost(all16(band.lower), hue);
+    return atMost(all16(band.lower), hue) & atMost(hue, all16(band.upper));
+}
+
+QOR_TARGET_AVX512 inline void placeInBand16(const BandTerms& band, Lanes16 hue, Lanes16& weight, Lanes16& shifted) {
+    const Lanes16 one = all16(1.0f);
+    if (band.red) {
+        const Mask16 near = nearRedCentre(band, hue);
+        const Lanes16 t = _mm512_div_ps(pick(near, hue, _mm512_sub_ps(all16(360.0f), hue)), all16(band.divisor));
+        weight = _mm512_sub_ps(one, t);
+        shifted = pick(near, _mm512_add_ps(all16(band.nearStart), _mm512_mul_ps(all16(band.nearSlope), t)),
+                       _mm512_add_ps(all16(band.farStart), _mm512_mul_ps(all16(band.farSlope), weight)));
+        return;
+    }
+    const Mask16 below = atMost(hue, all16(band.centre));
+    const Lanes16 t =
+        _mm512_div_ps(_mm512_sub_ps(hue, pick(below, all16(band.lower), all16(band.centre))), all16(band.divisor));
+    weight = pick(below, t, _mm512_sub_ps(one, t));
+    shifted = pick(below, _mm512_add_ps(_mm512_mul_ps(all16(band.nearSlope), t), all16(band.nearStart)),
+                   _mm512_add_ps(_mm512_mul_ps(all16(band.farSlope), t), all16(band.farStart)));
+}
+
+QOR_TARGET_AVX512 inline bool reachesAnyBand(const BandTerms* bands, int count, Lanes16 hue) {
+    Mask16 inside = 0;
+    for (int i = 0; i < count; ++i) inside |= insideBand(bands[i], hue);
+    return inside != 0;
+}
+
+QOR_TARGET_AVX512 inline __m512i channelByte(Lanes16 p, Lanes16 q, Lanes16 t, Mask16 flat, Lanes16 lightness) {
+    const Lanes16 sixth = all16(0.166667f), twoThirds = all16(0.666667f), six = all16(6.0f);
+    const Lanes16 span = _mm512_sub_ps(q, p);
+    const Lanes16 rising = _mm512_add_ps(p, _mm512_mul_ps(_mm512_mul_ps(span, six), t));
+    const Lanes16 falling = _mm512_add_ps(p, _mm512_mul_ps(_mm512_mul_ps(_mm512_sub_ps(twoThirds, t), span), six));
+    const Lanes16 c = pick(lessThan(t, sixth), rising,
+                           pick(lessThan(t, all16(0.5f)), q, pick(lessThan(t, twoThirds), falling, p)));
+    const __m512i rounded = _mm512_cvtps_epi32(_mm512_mul_ps(pick(flat, lightness, c), all16(255.0f)));
+    return _mm512_min_epi32(_mm512_max_epi32(rounded, _mm512_setzero_si512()), _mm512_set1_epi32(255));
+}
+
+// adjustEightPixels on sixteen pixels at once, step for step.
+QOR_TARGET_AVX512 void adjustSixteenPixels(const BandTerms* bands, int count, const uint8_t* in, uint8_t* out) {
+    const Lanes16 zero = _mm512_setzero_ps(), one = all16(1.0f), half = all16(0.5f), two = all16(2.0f);
+    const Lanes16 full = all16(360.0f);
+    const __m512i pixels = _mm512_loadu_si512(in);
+    const Lanes16 r = channelOf(_mm512_srli_epi32(pixels, 16)), g = channelOf(_mm512_srli_epi32(pixels, 8));
+    const Lanes16 b = channelOf(pixels);
+
+    const Lanes16 mx = _mm512_max_ps(_mm512_max_ps(r, g), b), mn = _mm512_min_ps(_mm512_min_ps(r, g), b);
+    const Mask16 grey = equal(mx, mn);
+    const Lanes16 sum = _mm512_add_ps(mx, mn), range = _mm512_sub_ps(mx, mn);
+    const Mask16 redMax = equal(r, mx), greenMax = equal(g, mx);
+    const Lanes16 slope = _mm512_div_ps(
+        pick(redMax, _mm512_sub_ps(g, b), pick(greenMax, _mm512_sub_ps(b, r), _mm512_sub_ps(r, g))), range);
+    Lanes16 h = pick(redMax, slope, _mm512_add_ps(slope, pick(greenMax, two, all16(4.0f))));
+    h = _mm512_mul_ps(h, all16(0.166667f));
+    h = pick(lessThan(h, zero), _mm512_add_ps(h, one), h);
+    Lanes16 hue = pick(grey, all16(kGreyHue), _mm512_mul_ps(h, full));
+    if (!reachesAnyBand(bands, count, hue)) {
+        _mm512_storeu_si512(out, pixels);
+        return;
+    }
+    Lanes16 lightness = _mm512_mul_ps(sum, half);
+    const Lanes16 divisor = pick(lessThan(lightness, half), sum, _mm512_sub_ps(two, sum));
+    Lanes16 saturation = pick(grey, zero, _mm512_div_ps(range, divisor));
+    lightness = pick(grey, r, lightness);
+
+    for (int i = 0; i < count; ++i) {
+        const BandTerms& band = bands[i];
+        const Mask16 inside = insideBand(band, hue);
+        if (inside == 0) continue;
+        Lanes16 weight, shifted;
+        placeInBand16(band, hue, weight, shifted);
+        const Lanes16 k = pick(lessThan(lightness, half), _mm512_mul_ps(two, lightness),
+                               _mm512_sub_ps(two, _mm512_mul_ps(two, lightness)));
+        const Lanes16 newSaturation =
+            clamp01(_mm512_mul_ps(_mm512_add_ps(one, _mm512_mul_ps(all16(band.saturation), weight)), saturation));
+        const Lanes16 lightnessStep =
+            _mm512_mul_ps(_mm512_mul_ps(_mm512_mul_ps(saturation, k), all16(band.lightness)), weight);
+        const Lanes16 newLightness = clamp01(_mm512_mul_ps(_mm512_add_ps(one, lightnessStep), lightness));
+        shifted = pick(lessThan(shifted, zero), _mm512_add_ps(shifted, full),
+                       pick(lessThan(full, shifted), _mm512_sub_ps(shifted, full), shifted));
+        saturation = pick(inside, newSaturation, saturation);
+        lightness = pick(inside, newLightness, lightness);
+        hue = pick(inside, shifted, hue);
+    }
+
+    const Lanes16 q = pick(lessThan(lightness, half), _mm512_mul_ps(_mm512_add_ps(one, saturation), lightness),
+                           _mm512_sub_ps(_mm512_add_ps(saturation, lightness), _mm512_mul_ps(saturation, lightness)));
+    const Lanes16 p = _mm512_sub_ps(_mm512_mul_ps(two, lightness), q);
+    const Lanes16 hh = _mm512_mul_ps(hue, all16(0.002778f));
+    Lanes16 tR = _mm512_add_ps(hh, all16(0.333333f)), tB = _mm512_sub_ps(hh, all16(0.333333f));
+    tR = pick(lessThan(one, tR), _mm512_sub_ps(tR, one), tR);
+    tB = pick(lessThan(tB, zero), _mm512_add_ps(tB, one), tB);
+    const Mask16 flat = equal(saturation, zero);
+    const __m512i alpha = _mm512_and_si512(pixels, _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
+    const __m512i result = _mm512_or_si512(
+        _mm512_or_si512(channelByte(p, q, tB, flat, lightness),
+                        _mm512_slli_epi32(channelByte(p, q, hh, flat, lightness), 8)),
+        _mm512_or_si512(_mm512_slli_epi32(channelByte(p, q, tR, flat, lightness), 16), alpha));
+    _mm512_storeu_si512(out, result);
+}
+
+// The leading pixels of a row that the path's wide lanes take; each returns how many it did. SSE2
+// leaves the row to the four-pixel path.
+int noWidePixels(const BandTerms*, int, const uint8_t*, uint8_t*, int) { return 0; }
+
+QOR_TARGET_AVX2 int eightPixelsAtATime(const BandTerms* bands, int bandCount, const uint8_t* in, uint8_t* out,
+                                       int count) {
     int x = 0;
     for (; x + 8 <= count; x += 8) adjustEightPixels(bands, bandCount, in + 4 * x, out + 4 * x);
     return x;
 }
 
-bool eightLanesAvailable() {
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
+QOR_TARGET_AVX512 int sixteenPixelsAtATime(const BandTerms* bands, int bandCount, const uint8_t* in, uint8_t* out,
+                                           int count) {
+    int x = 0;
+    for (; x + 16 <= count; x += 16) adjustSixteenPixels(bands, bandCount, in + 4 * x, out + 4 * x);
+    for (; x + 8 <= count; x += 8) adjustEightPixels(bands, bandCount, in + 4 * x, out + 4 * x);
+    return x;
 }
+
+const tessel::SimdKernels<int (*)(const BandTerms*, int, const uint8_t*, uint8_t*, int)> kWidePixels{
+    noWidePixels, eightPixelsAtATime, sixteenPixelsAtATime};
 
 }  // namespace
 
-int NLEHSLEffect::adjustEightPixelsAtATime(const uint8_t* in, uint8_t* out, int count) const {
-    if (!eightLanesAvailable()) return 0;
+int NLEHSLEffect::adjustWidePixels(const uint8_t* in, uint8_t* out, int count) const {
     std::array<BandTerms, kBandCount> bands;
     for (int a = 0; a < activeCount_; ++a) {
         const int i = activeBands_[a];
         bands[a] = termsOf(i == kRed, bounds_[i], settings_[i]);
     }
-    return adjustEightPixelRuns(bands.data(), activeCount_, in, out, count);
+    return kWidePixels.at(simdPath_)(bands.data(), activeCount_, in, out, count);
 }
-#endif
 
 void NLEHSLEffect::adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const {
     int x = 0;
-#ifdef __x86_64__
-    if (vectorSafe_) x = adjustEightPixelsAtATime(in, out, count);
-#endif
+    if (vectorSafe_) x = adjustWidePixels(in, out, count);
 #if CV_SIMD128
     if (vectorSafe_) {
         for (; x + 4 <= count; x += 4) adjustFourPixels(in + 4 * x, out + 4 * x);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "framework/EffectParams.h"
+#include "framework/SimdDispatch.h"
 
 namespace tessel {
 
@@ -39,15 +40,17 @@ public:
 
     // One BGRA pixel through the active bands with the settings of the last Transform.
     void adjustHSLPixel(const uint8_t* in, uint8_t* out) const;
-    // adjustHSLPixel over `count` pixels, eight (with AVX2) or four at a time where the settings allow.
+    // adjustHSLPixel over `count` pixels, as many at a time as the path and the settings allow.
     void adjustHSLRow(const uint8_t* in, uint8_t* out, int count) const;
 
+    // Runs the per-pixel work on `path` instead of the widest one the processor offers; every path
+    // gives the same bytes.
+    void useSimdPath(SimdPath path) { simdPath_ = path; }
+
 private:
-#ifdef __x86_64__
-    // adjustHSLPixel on the leading multiple of eight of `count` pixels, eight at a time with AVX2;
-    // returns how many pixels it did (none without AVX2).
-    int adjustEightPixelsAtATime(const uint8_t* in, uint8_t* out, int count) const;
-#endif
+    // adjustHSLPixel on the leading multiple of eight of `count` pixels, sixteen (AVX-512) or eight
+    // (AVX2) at a time; returns how many pixels it did (none on the SSE2 path).
+    int adjustWidePixels(const uint8_t* in, uint8_t* out, int count) const;
     // adjustHSLPixel on four pixels at once, in the same single-precision steps.
     void adjustFourPixels(const uint8_t* in, uint8_t* out) const;
     // The band settings from the parameter values; false when every value is zero.
@@ -61,6 +64,7 @@ private:
     // Parameter values as the host sends them: hue, saturation, brightness per band.
     std::array<float, 3 * kBandCount> values_;
     int32_t enabled_;
+    SimdPath simdPath_ = chosenSimdPath();
 };
 
 }  // namespace tessel

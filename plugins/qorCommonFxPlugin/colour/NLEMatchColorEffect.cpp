@@ -44,20 +44,21 @@ template <class F, class P>
 class Labf2BgrxAndReplaceParallel : public cv::ParallelLoopBody {
 public:
     Labf2BgrxAndReplaceParallel(const Frame& in, const Frame& out, const LabPlanes& planes,
-                                const NLEMatchColorEffect::Replacement& replacement)
-        : in_(in), out_(out), planes_(planes), replacement_(replacement) {}
+                                const NLEMatchColorEffect::Replacement& replacement, tessel::SimdPath path)
+        : in_(in), out_(out), planes_(planes), replacement_(replacement), path_(path) {}
 
     void operator()(const cv::Range& rows) const override {
         NLEMatchColorEffect::labf2bgrxAndReplace(in_.row(rows.start), in_.stride, planes_.row(0, rows.start),
                                                  planes_.row(1, rows.start), planes_.row(2, rows.start),
                                                  planes_.stride(), out_.row(rows.start), out_.stride, in_.width,
-                                                 rows.size(), replacement_);
+                                                 rows.size(), replacement_, path_);
     }
 
 private:
     Frame in_, out_;
     const LabPlanes& planes_;
     const NLEMatchColorEffect::Replacement& replacement_;
+    tessel::SimdPath path_;
 };
 
 }  // namespace
@@ -65,11 +66,11 @@ private:
 void NLEMatchColorEffect::labf2bgrxAndReplace(const uint8_t* input, int32_t inputStride, const float* l,
                                               const float* alpha, const float* beta, int32_t planeStride,
                                               uint8_t* output, int32_t outputStride, int width, int rows,
-                                              const Replacement& replacement) {
+                                              const Replacement& replacement, tessel::SimdPath path) {
     for (int y = 0; y < rows; ++y) {
         const uint8_t* pixel = input + static_cast<std::ptrdiff_t>(y) * inputStride;
         uint8_t* target = output + static_cast<std::ptrdiff_t>(y) * outputStride;
-        forEachPixel(width, true, [&](auto lanes, int x) __attribute__((always_inline)) {
+        forEachPixel(width, true, path, [&](auto lanes, int x) __attribute__((always_inline)) {
             using F = decltype(lanes);
             const Lab<F> lab{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
             storePixels(target + 4 * x, replacedPixel(loadPixels<F>(pixel + 4 * x), lab, replacement), pixel + 4 * x);
@@ -109,7 +110,7 @@ int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
         return 0;
     }
 
-    const LabStatistics source = convertToLab(in, planes, kFirstVersionFloor, true);
+    const LabStatistics source = convertToLab(in, planes, kFirstVersionFloor, true, simdPath_);
     // A strength outside 0..100 would push the mix outside 0..255.
     Replacement replacement{{}, {}, {}, static_cast<float>(std::clamp(strengthPercent, 0, 100)) / 100.0f};
     for (int k = 0; k < 3; ++k) {
@@ -118,11 +119,9 @@ int32_t NLEMatchColorEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t d
         replacement.ratio[k] = channelRatio(targetDeviation[k], source.deviation[k]);
     }
 
+    const Labf2BgrxAndReplaceParallel body(in, out, planes, replacement, simdPath_);
     const int stripes = stripeCount(static_cast<int64_t>(in.width) * in.height);
-    if (stripes < 2) {
-        Labf2BgrxAndReplaceParallel(in, out, planes, replacement)(cv::Range(0, in.height));
-    } else {
-        cv::parallel_for_(cv::Range(0, in.height), Labf2BgrxAndReplaceParallel(in, out, planes, replacement), stripes);
-    }
+    if (stripes < 2) body(cv::Range(0, in.height));
+    else cv::parallel_for_(cv::Range(0, in.height), body, stripes);
     return 0;
 }

@@ -35,10 +35,16 @@ public:
     };
 
     // Converts `rows` rows of `width` plane values (from `l`, `alpha`, `beta`) back to BGR with
-    // `replacement` and writes them, mixed with `input` and premultiplied, to `output`.
+    // `replacement` and writes them, mixed with `input` and premultiplied, to `output`, as many
+    // pixels at a time as `path` allows.
     static void labf2bgrxAndReplace(const uint8_t* input, int32_t inputStride, const float* l, const float* alpha,
                                     const float* beta, int32_t planeStride, uint8_t* output, int32_t outputStride,
-                                    int width, int rows, const Replacement& replacement);
+                                    int width, int rows, const Replacement& replacement,
+                                    tessel::SimdPath path = tessel::chosenSimdPath());
+
+    // Runs the per-pixel work on `path` instead of the widest one the processor offers; every path
+    // gives the same bytes.
+    void useSimdPath(tessel::SimdPath path) { simdPath_ = path; }
 
 private:
     // Target means and deviations of l, α and β.
@@ -48,4 +54,5 @@ private:
     int32_t strengthPercent;
     // Working planes, kept while the frame size stays so that a clip does not allocate per frame.
     labColour::LabPlanes planes;
+    tessel::SimdPath simdPath_ = tessel::chosenSimdPath();
 };

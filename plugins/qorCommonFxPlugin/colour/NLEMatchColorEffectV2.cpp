@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
@@ -68,13 +69,16 @@ ColourTransfer prepareTransfer(const RegionStatistics& measured, const float* ta
 // Grey bytes as numbers 0..1, kLanes<F> at a time.
 template <class F>
 [[gnu::always_inline]] inline F grayLevels(const uint8_t* gray) {
-    F levels{};
     if constexpr (std::is_same_v<F, float>) {
-        levels = gray[0];
+        return gray[0] * (1.0f / 255.0f);
     } else {
-        for (int i = 0; i < kLanes<F>; ++i) levels[i] = gray[i];
+        using Bytes4 = uint8_t __attribute__((vector_size(4)));
+        using Bytes8 = uint8_t __attribute__((vector_size(8)));
+        using Bytes16 = uint8_t __attribute__((vector_size(16)));
+        std::conditional_t<kLanes<F> == 4, Bytes4, std::conditional_t<kLanes<F> == 8, Bytes8, Bytes16>> bytes;
+        std::memcpy(&bytes, gray, sizeof bytes);
+        return __builtin_convertvector(bytes, F) * (1.0f / 255.0f);
     }
-    return levels * (1.0f / 255.0f);
 }
 
 // Several pixels at a time (or one): the matched colour scaled to the input's grey level, mixed with the input,
@@ -101,15 +105,15 @@ template <bool Rounded, class F, class P>
     return {channel(colour.b, pixel.colour.b), channel(colour.g, pixel.colour.g), channel(colour.r, pixel.colour.r)};
 }
 
-// Back conversion of one row of the region: several pixels at a time with rounding when
-// `vectorised` (the region's width is then a multiple of 4), otherwise one at a time with
-// truncation.
+// Back conversion of one row of the region: as many pixels at a time as `path` allows, with
+// rounding, when `vectorised` (the region's width is then a multiple of 4); otherwise one at a time
+// with truncation.
 void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes, const uint8_t* gray, int y, int width,
-                 bool vectorised, const ColourTransfer& transfer) {
+                 bool vectorised, tessel::SimdPath path, const ColourTransfer& transfer) {
     const float* l = planes.row(0, y);
     const float* alpha = planes.row(1, y);
     const float* beta = planes.row(2, y);
-    forEachPixel(width, vectorised, [&](auto lanes, int x) __attribute__((always_inline)) {
+    forEachPixel(width, vectorised, path, [&](auto lanes, int x) __attribute__((always_inline)) {
         using F = decltype(lanes);
         const Lab<F> lab{loadLanes<F>(l + x), loadLanes<F>(alpha + x), loadLanes<F>(beta + x)};
         storePixels(target + 4 * x,
@@ -193,7 +197,7 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
 
     vectorised = vectorised && region.width * 4 % 16 == 0;
     RegionStatistics measured;
-    if (!measureRegion(in, gray, region, planes, vectorised, measured)) {
+    if (!measureRegion(in, gray, region, planes, vectorised, simdPath_, measured)) {
         hostLog(LogLevel::Error, "file:%s, line:%d", kSourceName, kAllocationLine);
         tessel::copyFrame(in, out);
         return 0;
@@ -203,7 +207,7 @@ int32_t NLEMatchColorEffectV2::Transform(uint8_t* dst, int32_t dstWidth, int32_t
     cv::parallel_for_(cv::Range(0, region.height), [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
             transferRow(in.row(region.y + y) + 4 * region.x, out.row(region.y + y) + 4 * region.x, planes,
-                        gray.ptr<uint8_t>(region.y + y) + region.x, y, region.width, vectorised, transfer);
+                        gray.ptr<uint8_t>(region.y + y) + region.x, y, region.width, vectorised, simdPath_, transfer);
         }
     });
     return 0;

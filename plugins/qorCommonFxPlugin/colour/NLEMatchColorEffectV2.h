@@ -38,6 +38,10 @@ public:
                       int32_t secondWidth, int32_t secondHeight, int32_t secondStride, uint8_t* src, int32_t srcWidth,
                       int32_t srcHeight, int32_t srcStride) override;
 
+    // Runs the per-pixel work on `path` instead of the widest one the processor offers; every path
+    // gives the same bytes.
+    void useSimdPath(tessel::SimdPath path) { simdPath_ = path; }
+
 private:
     // The targets "f0".."f8": means and deviations of l, α and β, the α-β correlation, and the
     // grey level's mean and spread.
@@ -49,4 +53,5 @@ private:
     // Working planes of the region's size, kept between frames while the size stays.
     labColour::LabPlanes planes;
     cv::Mat gray;
+    tessel::SimdPath simdPath_ = tessel::chosenSimdPath();
 };

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include <immintrin.h>
+
 #include <nlohmann/json.hpp>
 #include <opencv2/core/hal/intrin.hpp>
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/SimdDispatch.h"
 #include "framework/copyPlane.h"
 #include "framework/Stripes.h"
 #include "plugins/qorCommonFxPlugin/colour/ColourFrames.h"
@@ -130,8 +133,108 @@ void curveFour(const CurveLookups& l, const uint8_t* pixel, uint8_t* target) {
 }
 #endif
 
-void curveRow(const CurveLookups& l, const uint8_t* pixel, uint8_t* target, int count) {
+// The sixteen-pixel path looks the curves up with vpermb, which needs AVX-512 VBMI on top of the
+// AVX-512 path's instruction sets. GCC 12's AVX-512 intrinsics start from a deliberately undefined
+// register, which the uninitialised-value warnings report once inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#define QOR_TARGET_AVX512_VBMI [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")]]
+
+// A 256-byte table in four registers, looked up for all 64 bytes of a register at once.
+struct ByteTable {
+    __m512i quarter[4];
+};
+
+QOR_TARGET_AVX512_VBMI inline ByteTable byteTable(const uint8_t (&entries)[256]) {
+    return {{_mm512_loadu_si512(entries), _mm512_loadu_si512(entries + 64), _mm512_loadu_si512(entries + 128),
+             _mm512_loadu_si512(entries + 192)}};
+}
+
+QOR_TARGET_AVX512_VBMI inline __m512i lookUp(const ByteTable& t, __m512i bytes) {
+    const __m512i low = _mm512_permutex2var_epi8(t.quarter[0], bytes, t.quarter[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t.quarter[2], bytes, t.quarter[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
+}
+
+// The luminance of eight pixels' curved channels: kWeights[c] · byte in double precision, summed
+// (red + green) + blue, as float.
+QOR_TARGET_AVX512_VBMI inline __m256 curvedLuminance(__m256i r, __m256i g, __m256i b) {
+    const __m512d red = _mm512_mul_pd(_mm512_set1_pd(kWeights[0]), _mm512_cvtepi32_pd(r));
+    const __m512d green = _mm512_mul_pd(_mm512_set1_pd(kWeights[1]), _mm512_cvtepi32_pd(g));
+    const __m512d blue = _mm512_mul_pd(_mm512_set1_pd(kWeights[2]), _mm512_cvtepi32_pd(b));
+    return _mm512_cvtpd_ps(_mm512_add_pd(_mm512_add_pd(red, green), blue));
+}
+
+// The same for sixteen pixels.
+QOR_TARGET_AVX512_VBMI inline __m512 curvedLuminance(__m512i r, __m512i g, __m512i b) {
+    const __m256 low = curvedLuminance(_mm512_castsi512_si256(r), _mm512_castsi512_si256(g), _mm512_castsi512_si256(b));
+    const __m256 high = curvedLuminance(_mm512_extracti64x4_epi64(r, 1), _mm512_extracti64x4_epi64(g, 1),
+                                        _mm512_extracti64x4_epi64(b, 1));
+    return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1);
+}
+
+// A curved channel moved by `shift` and limited to 0..255.
+QOR_TARGET_AVX512_VBMI inline __m512i moved(__m512i channel, __m512i shift) {
+    return _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(channel, shift), _mm512_setzero_si512()),
+                            _mm512_set1_epi32(255));
+}
+
+// curveRow's steps for sixteen pixels at once; `tables` hold the red, green and blue curves.
+QOR_TARGET_AVX512_VBMI void curveSixteen(const CurveLookups& l, const ByteTable (&tables)[3], const uint8_t* pixel,
+                                         uint8_t* target) {
+    const __m512i input = _mm512_loadu_si512(pixel);
+    // Byte 0 of every pixel is blue, 1 green, 2 red.
+    __m512i curved = _mm512_mask_blend_epi8(0x1111111111111111ull, input, lookUp(tables[2], input));
+    curved = _mm512_mask_blend_epi8(0x2222222222222222ull, curved, lookUp(tables[1], input));
+    curved = _mm512_mask_blend_epi8(0x4444444444444444ull, curved, lookUp(tables[0], input));
+    const __m512i byteMask = _mm512_set1_epi32(0xFF);
+    const __m512i b8 = _mm512_and_si512(curved, byteMask);
+    const __m512i g8 = _mm512_and_si512(_mm512_srli_epi32(curved, 8), byteMask);
+    const __m512i r8 = _mm512_and_si512(_mm512_srli_epi32(curved, 16), byteMask);
+
+    // The input luminance in whole ten-thousandths: blue and red, then green, as 16-bit pairs. The
+    // sum stays below 2^24, so the float quotient truncates to the integer one.
+    const __m512i wordMask = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i blueRed = _mm512_and_si512(input, wordMask);
+    const __m512i greenAlpha = _mm512_and_si512(_mm512_srli_epi32(input, 8), wordMask);
+    const __m512i whole = _mm512_add_epi32(
+        _mm512_madd_epi16(blueRed, _mm512_set1_epi32(kWholeWeights[2] | kWholeWeights[0] << 16)),
+        _mm512_madd_epi16(greenAlpha, _mm512_set1_epi32(kWholeWeights[1])));
+    const __m512i index = _mm512_cvttps_epi32(
+        _mm512_div_ps(_mm512_cvtepi32_ps(whole), _mm512_set1_ps(static_cast<float>(kWholeWeightSum))));
+    const __m512 targets = _mm512_i32gather_ps(index, l.luminanceTarget, 4);
+    const __m512i shift = _mm512_cvttps_epi32(_mm512_sub_ps(targets, curvedLuminance(r8, g8, b8)));
+
+    const __m512i result =
+        _mm512_or_si512(_mm512_or_si512(moved(b8, shift), _mm512_slli_epi32(moved(g8, shift), 8)),
+                        _mm512_or_si512(_mm512_slli_epi32(moved(r8, shift), 16),
+                                        _mm512_and_si512(input, _mm512_set1_epi32(static_cast<int>(0xFF000000u)))));
+    _mm512_storeu_si512(target, result);
+}
+
+// The leading pixels of a row that the path's wide lanes take; each returns how many it did.
+int noWidePixels(const CurveLookups&, const uint8_t*, uint8_t*, int) { return 0; }
+
+QOR_TARGET_AVX512_VBMI int sixteenPixelsAtATime(const CurveLookups& l, const uint8_t* pixel, uint8_t* target,
+                                                int count) {
+    const ByteTable tables[3] = {byteTable(l.curved[0]), byteTable(l.curved[1]), byteTable(l.curved[2])};
     int x = 0;
+    for (; x + 16 <= count; x += 16) curveSixteen(l, tables, pixel + 4 * x, target + 4 * x);
+    return x;
+}
+
+using WidePixels = int (*)(const CurveLookups&, const uint8_t*, uint8_t*, int);
+const tessel::SimdKernels<WidePixels> kWidePixels{noWidePixels, nullptr, [] {
+                                                      __builtin_cpu_init();
+                                                      return __builtin_cpu_supports("avx512vbmi")
+                                                                 ? WidePixels(sixteenPixelsAtATime)
+                                                                 : nullptr;
+                                                  }()};
+
+void curveRow(const CurveLookups& l, const uint8_t* pixel, uint8_t* target, int count, tessel::SimdPath path) {
+    int x = kWidePixels.at(path)(l, pixel, target, count);
+    pixel += 4 * x;
+    target += 4 * x;
 #if CV_SIMD128
     for (; x + 4 <= count; x += 4, pixel += 16, target += 16) curveFour(l, pixel, target);
 #endif
@@ -286,7 +389,7 @@ int32_t NLERGBCurveEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dst
     }
     const CurveLookups lookups = prepareLookups(tables_);
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) curveRow(lookups, in.row(y), out.row(y), in.width);
+        for (int y = rows.start; y < rows.end; ++y) curveRow(lookups, in.row(y), out.row(y), in.width, simdPath_);
     });
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "framework/EffectParams.h"
+#include "framework/SimdDispatch.h"
 
 // Red, green, blue and luminance tone curves. Each curve is a chain of cubic Bezier segments
 // through 2 to 25 knots in the unit square, sent as JSON point lists. Every curve becomes a
@@ -60,6 +61,10 @@ public:
     // Curve `index` (0 red, 1 green, 2 blue, 3 luminance): output 0..1 for input i / 255.
     const cv::Mat& curveTable(int index) const { return tables_[index]; }
 
+    // Runs the per-pixel work on `path` instead of the widest one the processor offers; every path
+    // gives the same bytes.
+    void useSimdPath(tessel::SimdPath path) { simdPath_ = path; }
+
 private:
     // The twelve JSON texts: knots, first controls, second controls of red, green, blue, luminance.
     struct CurveTexts {
@@ -70,4 +75,5 @@ private:
     std::array<CurvePoints, 4> rememberedKnots_;
     std::array<cv::Mat, 4> tables_;
     std::array<CurveTexts, 4> texts_;
+    tessel::SimdPath simdPath_ = tessel::chosenSimdPath();
 };

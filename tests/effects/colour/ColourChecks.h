@@ -1,9 +1,13 @@
 #pragma once
-// What the colour effect tests share: a frame holding every colour once.
+// What the colour effect tests share: a frame holding every colour once, and the instruction-set
+// paths to render it on.
 
 #include <cstdint>
+#include <vector>
 
 #include <opencv2/core.hpp>
+
+#include "framework/SimdDispatch.h"
 
 namespace qortest {
 
@@ -14,6 +18,14 @@ inline cv::Mat everyColour() {
         cube.at<cv::Vec4b>(i >> 12, i & 4095) = {uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i * 7)};
     }
     return cube;
+}
+
+// The SSE2 baseline first, then every wider path this machine runs.
+inline std::vector<tessel::SimdPath> runnablePaths() {
+    std::vector<tessel::SimdPath> paths;
+    for (const tessel::SimdPath path : tessel::kSimdPaths)
+        if (tessel::machineRuns(path)) paths.push_back(path);
+    return paths;
 }
 
 }  // namespace qortest

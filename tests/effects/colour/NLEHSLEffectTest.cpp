@@ -65,12 +65,19 @@ TEST(HslAdjustment, WeightsAndLightnessFactor) {
     EXPECT_EQ(adjusted(*brighter, {0, 64, 128, 77}), cv::Vec4b(0, 77, 154, 77));
 }
 
-// Every colour once: the four-pixel path gives what the pixel operation gives, and colours
-// outside every active band (here blue) leave with the bytes they came with.
+// Every colour once: the four-pixel path of the SSE2 baseline gives what the pixel operation gives
+// (and every wider path the baseline's bytes), and colours outside every active band (here blue)
+// leave with the bytes they came with.
 TEST(HslAdjustment, EveryColourMatchesThePixelOperationAndOnlyActiveBandsChange) {
     const cv::Mat cube = qortest::everyColour();
     auto effect = hslWith({{"Blue_hueVal", 60}, {"Blue_satVal", 50}, {"Red_brightnessVal", 40}});
+    effect->useSimdPath(tessel::SimdPath::sse2);
     const cv::Mat out = qortest::rendered(*effect, cube, {}, 0, 0);
+    for (const tessel::SimdPath path : qortest::runnablePaths()) {
+        effect->useSimdPath(path);
+        EXPECT_EQ(qortest::differingBytes(qortest::rendered(*effect, cube, {}, 0, 0), out), 0)
+            << tessel::simdPathName(path);
+    }
     auto blueOnly = hslWith({{"Blue_hueVal", 60}, {"Blue_satVal", 50}});
     const cv::Mat blue = qortest::rendered(*blueOnly, cube, {}, 0, 0);
     int mismatches = 0, changedOutside = 0;
