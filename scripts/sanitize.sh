@@ -23,12 +23,10 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE="$mode" 
   -DQOR_BUILD_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-suppressions="$PWD/tests/sanitizers"
 if [ "$mode" = address ]; then
   export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
-  export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 else
-  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp"
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"
 fi
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"

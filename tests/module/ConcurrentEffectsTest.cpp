@@ -34,12 +34,17 @@ Values defaultsWithSkinProtection(const qorfx::EffectAnnouncement& announced) {
 // Every thread renders its own frame size, so no two threads' objects share a frame shape.
 cv::Size frameSizeOf(int thread) { return {96 + 13 * thread, 64 + 7 * thread}; }
 
-cv::Mat renderOnFreshObject(qorfx::ModuleHost& host, const qorfx::EffectAnnouncement& announced, cv::Size size) {
-    static const cv::Mat portrait = samplePicture("astronaut.png", 200), cat = samplePicture("chelsea.png", 180);
+struct Pictures {
+    cv::Mat portrait = samplePicture("astronaut.png", 200);
+    cv::Mat cat = samplePicture("chelsea.png", 180);
+};
+
+cv::Mat renderOnFreshObject(qorfx::ModuleHost& host, const qorfx::EffectAnnouncement& announced, cv::Size size,
+                            const Pictures& pictures) {
     qorfx::EffectHandle effect = host.create(announced.guid, 0);
     if (!effect) return {};
-    qorfx::MatImageBuffer input(portrait(cv::Rect({50, 30}, size)).clone());
-    qorfx::MatImageBuffer second(cat(cv::Rect({20, 10}, size)).clone());
+    qorfx::MatImageBuffer input(pictures.portrait(cv::Rect({50, 30}, size)).clone());
+    qorfx::MatImageBuffer second(pictures.cat(cv::Rect({20, 10}, size)).clone());
     qorfx::MatImageBuffer output(cv::Mat(size, CV_8UC4, cv::Scalar::all(0)));
     qorfx::FrameContext context;
     context.totalTime = 100;
@@ -60,6 +65,7 @@ TEST(Concurrency, EveryKindOfEffectOnSeveralThreadsRendersAsAloneWould) {
     LoadedModule module(bundledEffectRoot(), QOR_AI_MODULE_PATH);
     ASSERT_EQ(module.startAndRegister(), 0);
     const std::vector<qorfx::EffectAnnouncement>& kinds = module.registrar().effects;
+    const Pictures pictures;
 
     std::vector<std::vector<cv::Mat>> rendered(kThreads, std::vector<cv::Mat>(kinds.size()));
     std::vector<std::thread> threads;
@@ -67,7 +73,7 @@ TEST(Concurrency, EveryKindOfEffectOnSeveralThreadsRendersAsAloneWould) {
         threads.emplace_back([&, t] {
             for (std::size_t i = 0; i < kinds.size(); ++i) {
                 const std::size_t kind = (i + t * kinds.size() / kThreads) % kinds.size();
-                rendered[t][kind] = renderOnFreshObject(module.host(), kinds[kind], frameSizeOf(t));
+                rendered[t][kind] = renderOnFreshObject(module.host(), kinds[kind], frameSizeOf(t), pictures);
             }
         });
     }
@@ -76,7 +82,7 @@ TEST(Concurrency, EveryKindOfEffectOnSeveralThreadsRendersAsAloneWould) {
     for (int t = 0; t < kThreads; ++t) {
         for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
             SCOPED_TRACE(kinds[kind].name + " on thread " + std::to_string(t));
-            const cv::Mat alone = renderOnFreshObject(module.host(), kinds[kind], frameSizeOf(t));
+            const cv::Mat alone = renderOnFreshObject(module.host(), kinds[kind], frameSizeOf(t), pictures);
             ASSERT_EQ(rendered[t][kind].empty(), alone.empty());
             if (!alone.empty()) {
                 EXPECT_EQ(differingBytes(rendered[t][kind], alone), 0);
