@@ -1,4 +1,4 @@
-// Linked into the test programs of the ThreadSanitizer build only. OpenCV's own worker pool (TBB)
+// Linked into the test programs, qorfx and the frei0r adapter of the ThreadSanitizer build only. OpenCV's own worker pool (TBB)
 // is not instrumented, so the sanitizer cannot see how it hands a loop's stripes to its threads
 // and would report every parallel loop as a race. This backend runs the stripes on plain threads,
 // which the sanitizer follows: races between stripes, and between effects on different host
