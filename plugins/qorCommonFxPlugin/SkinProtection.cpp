@@ -53,7 +53,7 @@ SkinMask detectSkin(AiEffectCache& cache, const Frame& input) {
     SkinMask result;
     const int32_t width = std::max(input.width, 0), height = std::max(input.height, 0);
     // Cleared first: a transform that succeeds without writing (no AI module) then protects nothing.
-    result.mask = cv::Mat::zeros(height, width, CV_8UC4);
+    result.mask = cv::Mat(height, width, CV_8UC4, cv::Scalar::all(0));
     const auto start = std::chrono::steady_clock::now();
     result.status = aiDispatch().transformWithCache(&cache, result.mask.data, width, height,
                                                     static_cast<int32_t>(result.mask.step[0]), nullptr, 0, 0, 0,

@@ -24,11 +24,13 @@ struct CommandRun {
     std::string output;  // stdout and stderr together
 };
 
-// Runs a shell command with FREI0R_PATH set to `pluginFolder` (the built plug-ins by default).
+// Runs a shell command with FREI0R_PATH set to `pluginFolder` (the built plug-ins by default), and
+// in a sanitized build with the sanitizer's runtime.
 CommandRun run(const std::string& command, const std::string& pluginFolder = QOR_FREI0R_DIR) {
     const TempFolder folder;
     const std::string log = folder.path() + "/output.txt";
-    const int status = std::system(("FREI0R_PATH='" + pluginFolder + "' " + command + " >'" + log + "' 2>&1").c_str());
+    const std::string environment = std::string(QOR_CLIENT_ENVIRONMENT) + " FREI0R_PATH='" + pluginFolder + "' ";
+    const int status = std::system((environment + command + " >'" + log + "' 2>&1").c_str());
     std::ifstream file(log);
     std::stringstream text;
     text << file.rdbuf();

@@ -40,7 +40,7 @@ ChainResult EffectChain::render(cv::Mat input, const cv::Mat& second, FrameTimes
     for (std::size_t i = 0; i < stages_.size(); ++i) {
         const cv::Size size = outputSize_.empty() ? current.size() : outputSize_;
         MatImageBuffer in(current);
-        MatImageBuffer out(cv::Mat::zeros(size, CV_8UC4));
+        MatImageBuffer out(cv::Mat(size, CV_8UC4, cv::Scalar::all(0)));
         MatImageBuffer other(fitted(second, current.size()));
         MatImageBuffer aiResult(aiResult_);
         FrameContext context;

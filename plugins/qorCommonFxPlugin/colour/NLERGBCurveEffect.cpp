@@ -255,7 +255,7 @@ void curveRow(const CurveLookups& l, const uint8_t* pixel, uint8_t* target, int 
 
 NLERGBCurveEffect::NLERGBCurveEffect(tessel::NLEFilterInfoPtr info) : NLEEffectFilter(std::move(info)) {
     kParams.setDefaults(*this);
-    for (cv::Mat& table : tables_) table = cv::Mat::zeros(1, 256, CV_32FC1);
+    for (cv::Mat& table : tables_) table = cv::Mat(1, 256, CV_32FC1, cv::Scalar(0));
 }
 
 const tessel::ParamTable<NLERGBCurveEffect> NLERGBCurveEffect::kParams{

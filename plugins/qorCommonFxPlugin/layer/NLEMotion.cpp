@@ -102,7 +102,7 @@ void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& outp
             cv::resize(source, layer, window.size(), 0, 0, interpolation);
         }
     } else {
-        layer = cv::Mat::zeros(output.size(), output.type());
+        layer = cv::Mat(output.size(), output.type(), cv::Scalar::all(0));
         const cv::Mat m = layerTransform(angle, sw, sh, canvas.cols * win.width, canvas.rows * win.height, output.size());
         cv::warpAffine(source, layer, m, output.size(), interpolation, cv::BORDER_TRANSPARENT);
     }

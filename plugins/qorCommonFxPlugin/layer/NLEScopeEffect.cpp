@@ -229,9 +229,11 @@ int32_t NLEScopeEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHei
 
     const ScopeFootprint footprint = scopeFootprint(in.width, in.height, out.width, out.height, 0.5f, 0.5f, positionX_,
                                                     positionY_, -rotation_, scaleX_, scaleY_);
-    cv::Mat forward = cv::Mat::eye(3, 3, CV_64F);
+    cv::Mat forward(3, 3, CV_64F, cv::Scalar(0));
     cv::Mat(footprint.matrix).copyTo(forward.rowRange(0, 2));
-    const cv::Mat inverse = forward.inv(cv::DECOMP_LU);
+    forward.at<double>(2, 2) = 1.0;
+    cv::Mat inverse;
+    cv::invert(forward, inverse, cv::DECOMP_LU);
 
     const ParallelScope body(cv::Matx23d(inverse.rowRange(0, 2)), footprintRect(footprint.output), in, under, out,
                              blendMode_, strengthFromAlpha(alpha_));

@@ -58,7 +58,7 @@ void warpRectToRect(const cv::Mat& source, cv::Mat& destination, const WarpRects
     const double theta = angle * kPi / 180;
     const double c = std::cos(theta), s = std::sin(theta);
     const double kx = dw / sw, ky = dh / sh;
-    cv::Mat matrix = cv::Mat::zeros(2, 3, CV_64F);
+    cv::Mat matrix(2, 3, CV_64F, cv::Scalar(0));
     matrix.at<double>(0, 0) = kx * c;
     matrix.at<double>(0, 1) = ky * s;
     matrix.at<double>(0, 2) = cx - ky * (sh / 2) * s - kx * (sw / 2) * c;
