@@ -15,10 +15,10 @@
 
 namespace {
 
-// The composite goes a band of rows at a time, sized so that the band's layer and output stay in
-// cache from the warp and the background copy to the blend.
-constexpr int kCompositeBandBytes = 128 * 1024;
-constexpr int kMostCompositeBandRows = 64;
+// The composite goes a band of rows at a time: the band's layer is warped into a buffer of its
+// own (1 MB at 3840 wide), and the band's background copy and blend follow while both are in
+// cache. Narrower bands warp more slowly: a band's rows share the source lines they read.
+constexpr int kCompositeBandRows = 64;
 // Tasks per worker thread; each task takes a run of bands and one layer buffer.
 constexpr int kTasksPerThread = 4;
 constexpr double kPi = 3.141592653589793;
@@ -79,8 +79,8 @@ bool sharesMemory(const cv::Mat& a, const cv::Mat& b) {
     return a.data < end(b) && b.data < end(a);
 }
 
-// The layer's rows `rows`: a view of a whole layer, or drawn into `scratch` (bandRows x the
-// output's width, CV_8UC4, reused from band to band).
+// The layer's rows `rows`: a view of a whole layer, or drawn into `scratch` (kCompositeBandRows x
+// the output's width, CV_8UC4, reused from band to band).
 using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)>;
 
 // Copies each band of `background` (unless empty: the output already holds it) into `output` and
@@ -88,13 +88,11 @@ using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)
 // gives the bytes of one blend over the whole output.
 void compositeInBands(const cv::Mat& background, cv::Mat& output, const LayerRows& layerRows, uint32_t mode,
                       int strength, bool premultiplied) {
-    const int bandRows =
-        std::clamp(kCompositeBandBytes / (output.cols * static_cast<int>(output.elemSize())), 1, kMostCompositeBandRows);
-    const int bands = (output.rows + bandRows - 1) / bandRows;
+    const int bands = (output.rows + kCompositeBandRows - 1) / kCompositeBandRows;
     tessel::parallelRange(bands, std::min(bands, cv::getNumThreads() * kTasksPerThread), [&](const cv::Range& run) {
-        cv::Mat scratch(bandRows, output.cols, CV_8UC4);
+        cv::Mat scratch(kCompositeBandRows, output.cols, CV_8UC4);
         for (int b = run.start; b < run.end; ++b) {
-            const cv::Range rows(b * bandRows, std::min(output.rows, (b + 1) * bandRows));
+            const cv::Range rows(b * kCompositeBandRows, std::min(output.rows, (b + 1) * kCompositeBandRows));
             cv::Mat outputRows = output.rowRange(rows);
             if (!background.empty()) background.rowRange(rows).copyTo(outputRows);
             imageC::blendImage(layerRows(rows, scratch), outputRows, mode, strength, premultiplied, 1);

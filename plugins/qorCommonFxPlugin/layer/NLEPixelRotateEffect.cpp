@@ -45,53 +45,64 @@ constexpr int kBandRows = 8;
 constexpr int kFlipBandRows = 32;
 
 // The input pixel that lands on output row r, column c of a quarter turn of `in`.
-const uint8_t* turnedSource(const Frame& in, bool clockwise, int r, int c) {
-    return clockwise ? in.row(in.height - 1 - c) + r * Frame::kChannels
-                     : in.row(c) + (in.width - 1 - r) * Frame::kChannels;
+template <bool kClockwise>
+const uint8_t* turnedSource(Frame in, int r, int c) {
+    return kClockwise ? in.row(in.height - 1 - c) + r * Frame::kChannels
+                      : in.row(c) + (in.width - 1 - r) * Frame::kChannels;
 }
 
-void turnPixels(const Frame& in, const Frame& out, bool clockwise, cv::Range rows, cv::Range cols) {
+template <bool kClockwise>
+void turnPixels(Frame in, Frame out, cv::Range rows, cv::Range cols) {
     for (int r = rows.start; r < rows.end; ++r) {
         uint8_t* d = out.row(r);
         for (int c = cols.start; c < cols.end; ++c)
-            std::memcpy(d + c * Frame::kChannels, turnedSource(in, clockwise, r, c), Frame::kChannels);
+            std::memcpy(d + c * Frame::kChannels, turnedSource<kClockwise>(in, r, c), Frame::kChannels);
     }
 }
 
 // Output rows r..r+3, columns c..c+3. Clockwise, output row r+j is input column r+j read upward
 // from input row h-1-c; counter-clockwise, it is input column w-1-r-j read downward from row c.
-void turnBlock(const Frame& in, const Frame& out, bool clockwise, int r, int c) {
-    __m128i a[kBlock];
-    for (int k = 0; k < kBlock; ++k) {
-        const uint8_t* s = clockwise ? turnedSource(in, true, r, c + k) : turnedSource(in, false, r + 3, c + k);
-        a[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    }
-    const __m128i t0 = _mm_unpacklo_epi32(a[0], a[1]), t1 = _mm_unpacklo_epi32(a[2], a[3]);
-    const __m128i t2 = _mm_unpackhi_epi32(a[0], a[1]), t3 = _mm_unpackhi_epi32(a[2], a[3]);
-    const __m128i columns[kBlock] = {_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1),
-                                     _mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)};
-    for (int j = 0; j < kBlock; ++j) {
-        __m128i* d = reinterpret_cast<__m128i*>(out.row(r + j) + c * Frame::kChannels);
-        _mm_storeu_si128(d, columns[clockwise ? j : kBlock - 1 - j]);
-    }
+// (The direction is a template argument so that the registers are picked at compile time.)
+template <bool kClockwise>
+void turnBlock(Frame in, Frame out, int r, int c) {
+    const int firstColumn = kClockwise ? r : r + kBlock - 1;
+    const auto load = [&](int k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(turnedSource<kClockwise>(in, firstColumn, c + k)));
+    };
+    const __m128i a0 = load(0), a1 = load(1), a2 = load(2), a3 = load(3);
+    const __m128i t0 = _mm_unpacklo_epi32(a0, a1), t1 = _mm_unpacklo_epi32(a2, a3);
+    const __m128i t2 = _mm_unpackhi_epi32(a0, a1), t3 = _mm_unpackhi_epi32(a2, a3);
+    const auto store = [&](int j, __m128i v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out.row(r + (kClockwise ? j : kBlock - 1 - j)) +
+                                                    c * Frame::kChannels),
+                         v);
+    };
+    store(0, _mm_unpacklo_epi64(t0, t1));
+    store(1, _mm_unpackhi_epi64(t0, t1));
+    store(2, _mm_unpacklo_epi64(t2, t3));
+    store(3, _mm_unpackhi_epi64(t2, t3));
 }
 
-// One band of output rows: whole blocks, then the columns and rows left over.
-void turnBand(const Frame& in, const Frame& out, bool clockwise, cv::Range rows) {
+// One band of output rows: whole blocks, then the columns and rows left over. The frames come by
+// value: the stores through byte pointers could otherwise change a referenced frame's fields, and
+// the compiler would read them again for every block.
+template <bool kClockwise>
+void turnBand(Frame in, Frame out, cv::Range rows) {
     const int blockRows = rows.start + (rows.size() / kBlock) * kBlock;
     const int blockCols = (out.width / kBlock) * kBlock;
     for (int c = 0; c < blockCols; c += kBlock)
-        for (int r = rows.start; r < blockRows; r += kBlock) turnBlock(in, out, clockwise, r, c);
-    turnPixels(in, out, clockwise, {rows.start, blockRows}, {blockCols, out.width});
-    turnPixels(in, out, clockwise, {blockRows, rows.end}, {0, out.width});
+        for (int r = rows.start; r < blockRows; r += kBlock) turnBlock<kClockwise>(in, out, r, c);
+    turnPixels<kClockwise>(in, out, {rows.start, blockRows}, {blockCols, out.width});
+    turnPixels<kClockwise>(in, out, {blockRows, rows.end}, {0, out.width});
 }
 
 // Writes the quarter turn of `in` into `out`, which is in.height wide and in.width high.
-void turnQuarter(const Frame& in, const Frame& out, bool clockwise) {
+template <bool kClockwise>
+void turnQuarter(const Frame& in, const Frame& out) {
     const int bands = (out.height + kBandRows - 1) / kBandRows;
     tessel::parallelRange(bands, -1, [&](const cv::Range& range) {
         for (int b = range.start; b < range.end; ++b)
-            turnBand(in, out, clockwise, {b * kBandRows, std::min(out.height, (b + 1) * kBandRows)});
+            turnBand<kClockwise>(in, out, {b * kBandRows, std::min(out.height, (b + 1) * kBandRows)});
     });
 }
 
@@ -136,7 +147,11 @@ int32_t NLEPixelRotateEffect::Transform(uint8_t* dst, int32_t dstWidth, int32_t 
     if (!fits) turned_.create(turnedSize, CV_8UC4);
     const Frame target = fits ? out : frameOf(turned_);
     if (orientation.transpose) {
-        turnQuarter(in, target, orientation.flipCode == kFlipLeftRight);
+        if (orientation.flipCode == kFlipLeftRight) {
+            turnQuarter<true>(in, target);
+        } else {
+            turnQuarter<false>(in, target);
+        }
     } else {
         flipInBands(in, target, orientation.flipCode);
     }
