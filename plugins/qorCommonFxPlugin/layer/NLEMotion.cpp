@@ -19,8 +19,6 @@ namespace {
 // own (1 MB at 3840 wide), and the band's background copy and blend follow while both are in
 // cache. Narrower bands warp more slowly: a band's rows share the source lines they read.
 constexpr int kCompositeBandRows = 64;
-// Tasks per worker thread; each task takes a run of bands and one layer buffer.
-constexpr int kTasksPerThread = 4;
 constexpr double kPi = 3.141592653589793;
 // Angles closer to zero than this count as no rotation.
 constexpr double kNoRotation = 1e-7;
@@ -80,7 +78,7 @@ bool sharesMemory(const cv::Mat& a, const cv::Mat& b) {
 }
 
 // The layer's rows `rows`: a view of a whole layer, or drawn into `scratch` (kCompositeBandRows x
-// the output's width, CV_8UC4, reused from band to band).
+// the output's width, CV_8UC4).
 using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)>;
 
 // Copies each band of `background` (unless empty: the output already holds it) into `output` and
@@ -89,8 +87,11 @@ using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)
 void compositeInBands(const cv::Mat& background, cv::Mat& output, const LayerRows& layerRows, uint32_t mode,
                       int strength, bool premultiplied) {
     const int bands = (output.rows + kCompositeBandRows - 1) / kCompositeBandRows;
-    tessel::parallelRange(bands, std::min(bands, cv::getNumThreads() * kTasksPerThread), [&](const cv::Range& run) {
-        cv::Mat scratch(kCompositeBandRows, output.cols, CV_8UC4);
+    tessel::parallelRange(bands, -1, [&](const cv::Range& run) {
+        // One buffer per worker thread, kept from frame to frame: a fresh one would cost a page
+        // fault per 4 KB on every frame.
+        static thread_local cv::Mat scratch;
+        scratch.create(kCompositeBandRows, output.cols, CV_8UC4);
         for (int b = run.start; b < run.end; ++b) {
             const cv::Range rows(b * kCompositeBandRows, std::min(output.rows, (b + 1) * kCompositeBandRows));
             cv::Mat outputRows = output.rowRange(rows);
