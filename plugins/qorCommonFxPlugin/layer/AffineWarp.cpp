@@ -3,7 +3,6 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "framework/Stripes.h"
@@ -16,6 +15,9 @@ constexpr double kPositionScale = 1 << kPositionBits;
 constexpr int kFractionBits = 5;
 constexpr int kFractions = 1 << kFractionBits;
 constexpr int kRoundToFraction = (1 << kPositionBits) / kFractions / 2;
+// Bilinear weights are products of two fractions: they sum to 1 << kWeightBits.
+constexpr int kWeightBits = 2 * kFractionBits;
+constexpr int kWeightHalf = 1 << (kWeightBits - 1);
 constexpr int kChannels = 4;
 // Output rows per task of warpBilinearTransparent: enough for a tile's rows to share the source
 // lines they read (see kTileWidth).
@@ -34,8 +36,9 @@ int wholePixel(int position) {
                       static_cast<int>(std::numeric_limits<int16_t>::max()));
 }
 
-// Pixels [from, row.width) one at a time. The weights (32 - tx) * (32 - ty) ... sum to 1024, so
-// the rounded weighted sum is cv::remap's 15-bit fixed-point result exactly. The row comes by
+// Pixels [from, row.width) one at a time. cv::remap weighs the four neighbours with 32 times our
+// weights (32 - tx) * (32 - ty) ... in 15-bit fixed point, so rounding our 10-bit sum gives its
+// result exactly. The row comes by
 // value: byte stores could otherwise change a referenced row's fields, which the compiler would
 // then read again for every pixel.
 void warpPixels(const AffineRow row, int from) {
@@ -53,7 +56,7 @@ void warpPixels(const AffineRow row, int from) {
         for (int k = 0; k < kChannels; ++k) {
             const int upper = top[k] * (kFractions - tx) + top[k + kChannels] * tx;
             const int lower = bottom[k] * (kFractions - tx) + bottom[k + kChannels] * tx;
-            d[k] = static_cast<uint8_t>((upper * (kFractions - ty) + lower * ty + 512) >> 10);
+            d[k] = static_cast<uint8_t>((upper * (kFractions - ty) + lower * ty + kWeightHalf) >> kWeightBits);
         }
     }
 }
@@ -75,11 +78,11 @@ QOR_TARGET_AVX2 __m256i bilinearFour(const uint8_t* source, std::ptrdiff_t strid
     const __m256i lowerPixels = _mm256_shuffle_epi8(_mm256_i32gather_epi64(bottom, offsets, 1), pairUp);
     const __m256i upper = _mm256_maddubs_epi16(upperPixels, xWeights);
     const __m256i lower = _mm256_maddubs_epi16(lowerPixels, xWeights);
-    const __m256i half = _mm256_set1_epi32(512);
+    const __m256i half = _mm256_set1_epi32(kWeightHalf);
     const __m256i even = _mm256_madd_epi16(_mm256_unpacklo_epi16(upper, lower), yWeightsEven);
     const __m256i odd = _mm256_madd_epi16(_mm256_unpackhi_epi16(upper, lower), yWeightsOdd);
-    return _mm256_packs_epi32(_mm256_srai_epi32(_mm256_add_epi32(even, half), 10),
-                              _mm256_srai_epi32(_mm256_add_epi32(odd, half), 10));
+    return _mm256_packs_epi32(_mm256_srai_epi32(_mm256_add_epi32(even, half), kWeightBits),
+                              _mm256_srai_epi32(_mm256_add_epi32(odd, half), kWeightBits));
 }
 
 // Per pixel of a 32-bit lane value v, the value repeated over the pixel's 64-bit lane, for pixels
@@ -147,12 +150,12 @@ bool gatherable(const cv::Mat& source) {
     return static_cast<double>(source.step[0]) * source.rows < std::numeric_limits<int32_t>::max();
 }
 
+}  // namespace
+
 bool sharesMemory(const cv::Mat& a, const cv::Mat& b) {
     const auto end = [](const cv::Mat& m) { return m.ptr<uint8_t>(m.rows - 1) + m.cols * m.elemSize(); };
     return a.data < end(b) && b.data < end(a);
 }
-
-}  // namespace
 
 const tessel::SimdKernels<AffineRowKernel>& affineRowKernels() {
     static const tessel::SimdKernels<AffineRowKernel> kernels{warpRowScalar, warpRowAvx2};

@@ -50,6 +50,9 @@ private:
     std::vector<int> ySteps_;
 };
 
+// True when the pixels of two non-empty matrices share any byte.
+bool sharesMemory(const cv::Mat& a, const cv::Mat& b);
+
 // cv::warpAffine(source, destination, forward, destination.size(), INTER_LINEAR,
 // BORDER_TRANSPARENT) in bands of rows over OpenCV's pool. A source sharing memory with the
 // destination is read from a copy.

@@ -72,11 +72,6 @@ float opacityFromPercent(float percent) {
     return (percent < 100.0f ? percent : 100.0f) / 100.0f;
 }
 
-bool sharesMemory(const cv::Mat& a, const cv::Mat& b) {
-    const auto end = [](const cv::Mat& m) { return m.ptr<uint8_t>(m.rows - 1) + m.cols * m.elemSize(); };
-    return a.data < end(b) && b.data < end(a);
-}
-
 // The layer's rows `rows`: a view of a whole layer, or drawn into `scratch` (kCompositeBandRows x
 // the output's width, CV_8UC4).
 using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)>;
