@@ -1,5 +1,8 @@
 // Throughput of the layer effects (transform, compare view, pixel rotate, scope) beside a plain
-// frame copy of the same size. Frames are noise pictures with alpha spread over 0..255.
+// frame copy of the same size, and beside OpenCV doing the transform's turn and a quarter turn on
+// the same frames. Frames are noise pictures with alpha spread over 0..255.
+
+#include <opencv2/imgproc.hpp>
 
 #include "bench/BenchSupport.h"
 #include "plugins/qorCommonFxPlugin/layer/NLECompareView.h"
@@ -51,6 +54,31 @@ void scope(benchmark::State& state, float scale, float rotation, int blendMode, 
     renderLayers(state, *effect);
 }
 
+// The peers: cv::warpAffine with the transform's matrix for 30 degrees (bilinear, transparent
+// border), and cv::rotate by a quarter turn into a portrait output.
+void OpenCvWarpAffine30(benchmark::State& state) {
+    const int width = benchWidth(state), height = benchHeight(state);
+    const cv::Mat in = noiseFrame(width, height, 1), out = noiseFrame(width, height, 3);
+    const cv::Mat turn = cv::getRotationMatrix2D(cv::Point2f(width / 2.0f, height / 2.0f), -30, 1);
+    cv::Mat target = out;
+    for (auto _ : state) {
+        cv::warpAffine(in, target, turn, out.size(), cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(in.total()));
+}
+
+void OpenCvRotateQuarter(benchmark::State& state) {
+    const int width = benchWidth(state), height = benchHeight(state);
+    const cv::Mat in = noiseFrame(width, height, 1), out = noiseFrame(height, width, 3);
+    cv::Mat target = out;
+    for (auto _ : state) {
+        cv::rotate(in, target, cv::ROTATE_90_CLOCKWISE);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(in.total()));
+}
+
 void TransformCopy(benchmark::State& state) { transform(state, 0); }
 void TransformRotate30(benchmark::State& state) { transform(state, 30); }
 void CompareSideBySide(benchmark::State& state) { compareView(state, 2); }
@@ -65,9 +93,11 @@ void ScopeTurnedHalf(benchmark::State& state) { scope(state, 0.5f, 30.0f, 8, 0.7
 BENCHMARK(FrameCopy)->Apply(frameSizes);
 BENCHMARK(TransformCopy)->Apply(frameSizes);
 BENCHMARK(TransformRotate30)->Apply(frameSizes);
+BENCHMARK(OpenCvWarpAffine30)->Apply(frameSizes);
 BENCHMARK(CompareSideBySide)->Apply(frameSizes);
 BENCHMARK(CompareSplit)->Apply(frameSizes);
 BENCHMARK(PixelRotateQuarterPortrait)->Apply(frameSizes);
+BENCHMARK(OpenCvRotateQuarter)->Apply(frameSizes);
 BENCHMARK(PixelRotateQuarterStretched)->Apply(frameSizes);
 BENCHMARK(PixelRotateHalfTurn)->Apply(frameSizes);
 BENCHMARK(ScopeFullFrame)->Apply(frameSizes);

@@ -3,16 +3,22 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include <opencv2/imgproc.hpp>
 
 #include "compositing/BlendImage.h"
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "framework/Stripes.h"
+#include "plugins/qorCommonFxPlugin/layer/AffineWarp.h"
 
 namespace {
 
-constexpr int kCompositeStripes = 8;
+// The composite goes a band of rows at a time: the band's layer is warped into a buffer of its
+// own (1 MB at 3840 wide), and the band's background copy and blend follow while both are in
+// cache. Narrower bands warp more slowly: a band's rows share the source lines they read.
+constexpr int kCompositeBandRows = 64;
 constexpr double kPi = 3.141592653589793;
 // Angles closer to zero than this count as no rotation.
 constexpr double kNoRotation = 1e-7;
@@ -66,6 +72,29 @@ float opacityFromPercent(float percent) {
     return (percent < 100.0f ? percent : 100.0f) / 100.0f;
 }
 
+// The layer's rows `rows`: a view of a whole layer, or drawn into `scratch` (kCompositeBandRows x
+// the output's width, CV_8UC4).
+using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)>;
+
+// Copies each band of `background` (unless empty: the output already holds it) into `output` and
+// blends the layer's band onto it. Every blend rule works pixel by pixel, so blending band by band
+// gives the bytes of one blend over the whole output.
+void compositeInBands(const cv::Mat& background, cv::Mat& output, const LayerRows& layerRows, uint32_t mode,
+                      int strength, bool premultiplied) {
+    const int bands = (output.rows + kCompositeBandRows - 1) / kCompositeBandRows;
+    tessel::parallelRange(bands, -1, [&](const cv::Range& run) {
+        // One buffer per run of bands. Not kept in thread-local storage: its destructor would pin
+        // the module in memory after the host unloads it.
+        cv::Mat scratch(kCompositeBandRows, output.cols, CV_8UC4);
+        for (int b = run.start; b < run.end; ++b) {
+            const cv::Range rows(b * kCompositeBandRows, std::min(output.rows, (b + 1) * kCompositeBandRows));
+            cv::Mat outputRows = output.rowRange(rows);
+            if (!background.empty()) background.rowRange(rows).copyTo(outputRows);
+            imageC::blendImage(layerRows(rows, scratch), outputRows, mode, strength, premultiplied, 1);
+        }
+    });
+}
+
 }  // namespace
 
 void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& output, LayerPlacement& placement,
@@ -87,10 +116,15 @@ void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& outp
     if (window.size() != output.size()) return;
 
     // The canvas region throws before anything is copied when the window reaches outside the canvas.
-    if (!keepOutput) canvas(window).copyTo(output);
+    const cv::Mat background = canvas(window);
     // A clip rectangle lying wholly outside the clip (or cut down to nothing) leaves only the
     // background.
-    if (r.x > 1 || r.y > 1 || clipRegion.width < 1 || clipRegion.height < 1) return;
+    const bool nothingToPlace = r.x > 1 || r.y > 1 || clipRegion.width < 1 || clipRegion.height < 1;
+    // A background sharing memory with the output cannot be copied band by band behind the blend.
+    const bool copyWhole = !keepOutput && (nothingToPlace || sharesMemory(background, output));
+    if (copyWhole) background.copyTo(output);
+    if (nothingToPlace) return;
+    const cv::Mat bandBackground = keepOutput || copyWhole ? cv::Mat() : background;
     const cv::Mat source = clip(clipRegion);
 
     cv::Mat layer;
@@ -102,11 +136,24 @@ void warpLayerToWindow(const cv::Mat& clip, const cv::Mat& canvas, cv::Mat& outp
             cv::resize(source, layer, window.size(), 0, 0, interpolation);
         }
     } else {
-        layer = cv::Mat(output.size(), output.type(), cv::Scalar::all(0));
         const cv::Mat m = layerTransform(angle, sw, sh, canvas.cols * win.width, canvas.rows * win.height, output.size());
+        if (interpolation == cv::INTER_LINEAR) {
+            // The turned clip is drawn band by band onto transparent black and blended at once.
+            const AffineSampling sampling(m, output.cols);
+            const LayerRows warped = [&](const cv::Range& rows, cv::Mat& scratch) {
+                cv::Mat band = scratch.rowRange(0, rows.size());
+                band.setTo(cv::Scalar::all(0));
+                sampling.drawRows(source, band, rows.start);
+                return band;
+            };
+            compositeInBands(bandBackground, output, warped, mode, strength, premultiplied);
+            return;
+        }
+        layer = cv::Mat(output.size(), output.type(), cv::Scalar::all(0));
         cv::warpAffine(source, layer, m, output.size(), interpolation, cv::BORDER_TRANSPARENT);
     }
-    imageC::blendImage(layer, output, mode, strength, premultiplied, kCompositeStripes);
+    compositeInBands(bandBackground, output, [&](const cv::Range& rows, cv::Mat&) { return layer.rowRange(rows); },
+                     mode, strength, premultiplied);
 }
 
 const tessel::ParamTable<NLEMotion> NLEMotion::kParams{

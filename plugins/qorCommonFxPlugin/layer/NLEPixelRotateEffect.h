@@ -24,8 +24,8 @@ public:
 
 private:
     int32_t rotateType_;
-    // Scratch pictures kept between frames: the transposed input of a quarter turn, and the turned
-    // picture when it must be stretched to the output.
-    cv::Mat transposed_;
+    // Scratch pictures kept between frames: the input, copied when the host renders in place, and
+    // the turned picture when it must be stretched to the output.
+    cv::Mat inputCopy_;
     cv::Mat turned_;
 };

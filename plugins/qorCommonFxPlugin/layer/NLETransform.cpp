@@ -7,6 +7,7 @@
 
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
+#include "plugins/qorCommonFxPlugin/layer/AffineWarp.h"
 
 using tessel::Frame;
 
@@ -65,8 +66,12 @@ void warpRectToRect(const cv::Mat& source, cv::Mat& destination, const WarpRects
     matrix.at<double>(1, 0) = -kx * s;
     matrix.at<double>(1, 1) = ky * c;
     matrix.at<double>(1, 2) = cy + kx * (sw / 2) * s - ky * (sh / 2) * c;
-    cv::warpAffine(region, destination, matrix, destination.size(), interpolation, cv::BORDER_TRANSPARENT,
-                   cv::Scalar());
+    if (interpolation == cv::INTER_LINEAR) {
+        warpBilinearTransparent(region, destination, matrix);
+    } else {
+        cv::warpAffine(region, destination, matrix, destination.size(), interpolation, cv::BORDER_TRANSPARENT,
+                       cv::Scalar());
+    }
 }
 
 const tessel::ParamTable<NLETransform> NLETransform::kParams{

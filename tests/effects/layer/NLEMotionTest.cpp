@@ -1,6 +1,8 @@
 #include "plugins/qorCommonFxPlugin/layer/NLEMotion.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 
 #include "support/EffectChecks.h"
@@ -90,6 +92,38 @@ TEST_F(NLEMotionTest, QuarterTurnRotatesTheClipClockwiseAboutTheWindowCentre) {
     }
     EXPECT_EQ(mismatches, 0);
     EXPECT_TRUE(out.paddingIntact());
+}
+
+// A turned clip is drawn onto transparent black and blended over the canvas window band by band;
+// the bytes are those of cv::warpAffine into a cleared layer and one blend of the whole window.
+// The window here is the middle half of an odd-sized canvas, so the clip is scaled too.
+TEST_F(NLEMotionTest, TurnedClipIsTheWarpedLayerBlendedOverTheWindow) {
+    const cv::Mat picture = qortest::samplePicture("astronaut.png", 140)(cv::Rect(5, 9, 458, 391));
+    cv::Mat background;
+    cv::resize(qortest::samplePicture("chelsea.png", 255), background, picture.size());
+    clip = PaddedFrame::from(picture.clone(), 8);
+    canvas = PaddedFrame::from(background, 16);
+    const cv::Size window(229, 195);
+    const cv::Rect placed(115, 98, window.width, window.height);  // int(458 / 4 + 0.5), int(391 / 4 + 0.5)
+    qortest::setFloats(*effect, {{"curScaleX", 0.5f}, {"curScaleY", 0.5f}});
+    for (const float turn : {15.0f, -100.5f}) {
+        for (const int mode : {0, 2, 22}) {
+            SCOPED_TRACE("turn " + std::to_string(turn) + " mode " + std::to_string(mode));
+            qortest::setFloat(*effect, "curRotate", turn);
+            qortest::setInt(*effect, "mode", mode);
+            PaddedFrame out = untouchedFrame(window.width, window.height);
+            ASSERT_EQ(render(out), 0);
+            const double angle = -turn * CV_PI / 180, c = std::cos(angle), s = std::sin(angle);
+            const double kx = 0.5, ky = 0.5, w = clip.width() / 2.0, h = clip.height() / 2.0;
+            const cv::Mat m = (cv::Mat_<double>(2, 3) << kx * c, ky * s, window.width / 2.0 - ky * h * s - kx * w * c,
+                               -kx * s, ky * c, window.height / 2.0 + kx * w * s - ky * h * c);
+            cv::Mat layer = cv::Mat::zeros(window, CV_8UC4);
+            cv::warpAffine(clip.mat(), layer, m, window, cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);
+            const cv::Mat expected = blendref::blendImage(layer, canvas.mat()(placed), mode, 255, false);
+            EXPECT_EQ(qortest::differingBytes(out.mat(), expected), 0);
+            EXPECT_TRUE(out.paddingIntact());
+        }
+    }
 }
 
 // An output or canvas (and so the full-size window) of another size than the clip, or no canvas at

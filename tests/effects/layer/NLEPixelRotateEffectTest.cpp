@@ -53,6 +53,19 @@ TEST(NLEPixelRotateEffectTest, EveryTypeIntoEveryOutputShape) {
     }
 }
 
+// Rendered in place (one square buffer as input and output), every type still reads the input
+// before any band overwrites it.
+TEST(NLEPixelRotateEffectTest, InPlaceOnASquareFrame) {
+    const cv::Mat square = qortest::samplePicture("coffee.png", 90)(cv::Rect(10, 4, 151, 151)).clone();
+    auto effect = qortest::makeEffect<NLEPixelRotateEffect>();
+    for (int rotateType = 0; rotateType <= 4; ++rotateType) {
+        qortest::setInt(*effect, "rotateType", rotateType);
+        PaddedFrame frame = PaddedFrame::from(square, 4);
+        ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
+        EXPECT_EQ(qortest::differingBytes(frame.mat(), oriented(square, rotateType)), 0) << rotateType;
+    }
+}
+
 TEST(NLEPixelRotateEffectTest, TypesOutsideZeroToFourLeaveTheOutputAloneAndBadBuffersAreRefused) {
     auto effect = qortest::makeEffect<NLEPixelRotateEffect>();
     qortest::expectRefusals(*effect, std::nullopt);

@@ -1,6 +1,8 @@
 #include "plugins/qorCommonFxPlugin/layer/NLETransform.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 
 #include "support/EffectChecks.h"
@@ -60,6 +62,39 @@ TEST(NLETransformTest, NinetyDegreesOnALandscapeFrameLeavesUncoveredColumnsAlone
     EXPECT_EQ(qortest::differingBytes(result.colRange(12, 31), turned(cv::Rect(1, 10, 19, 20))), 0);
     EXPECT_TRUE(qortest::untouchedOutside(result.colRange(0, 12)));
     EXPECT_TRUE(qortest::untouchedOutside(result.colRange(31, 40)));
+}
+
+// The matrix cv::warpAffine receives for the whole input scaled to `out` and turned by `theta`
+// degrees clockwise about the output centre.
+cv::Mat wholeFrameTurn(cv::Size in, cv::Size out, int theta) {
+    const double angle = -theta * CV_PI / 180, c = std::cos(angle), s = std::sin(angle);
+    const double kx = double(out.width) / in.width, ky = double(out.height) / in.height;
+    const double w = in.width / 2.0, h = in.height / 2.0;
+    return (cv::Mat_<double>(2, 3) << kx * c, ky * s, out.width / 2.0 - ky * h * s - kx * w * c, -kx * s, ky * c,
+            out.height / 2.0 + kx * w * s - ky * h * c);
+}
+
+// Bilinear turns are drawn band by band; they give cv::warpAffine's bytes with a transparent border,
+// over odd sizes and scales, and the same when the host renders in place.
+TEST(NLETransformTest, BilinearTurnsGiveWarpAffinesBytes) {
+    const cv::Mat rocket = qortest::samplePicture("rocket.jpg", 130)(cv::Rect(7, 3, 333, 211)).clone();
+    for (const int theta : {30, -77, 135, 1, 90}) {
+        for (const cv::Size outSize : {rocket.size(), cv::Size(301, 157)}) {
+            SCOPED_TRACE("theta " + std::to_string(theta) + " into " + std::to_string(outSize.width));
+            cv::Mat expected(outSize, CV_8UC4, cv::Scalar::all(qortest::kUntouched));
+            cv::warpAffine(rocket, expected, wholeFrameTurn(rocket.size(), outSize, theta), outSize, cv::INTER_LINEAR,
+                           cv::BORDER_TRANSPARENT);
+            EXPECT_EQ(qortest::differingBytes(transformed(rocket, theta, cv::INTER_LINEAR, outSize), expected), 0);
+        }
+    }
+    auto effect = qortest::makeEffect<NLETransform>();
+    qortest::setInt(*effect, "theta", 30);
+    PaddedFrame frame = PaddedFrame::from(rocket, 8);
+    ASSERT_EQ(qortest::render(*effect, frame.frame(), frame.frame()), 0);
+    cv::Mat expected = rocket.clone();  // uncovered corners keep the input
+    cv::warpAffine(rocket, expected, wholeFrameTurn(rocket.size(), rocket.size(), 30), rocket.size(), cv::INTER_LINEAR,
+                   cv::BORDER_TRANSPARENT);
+    EXPECT_EQ(qortest::differingBytes(frame.mat(), expected), 0) << "in place the input is read before it is overwritten";
 }
 
 TEST(NLETransformTest, RefusalsAndAnInterpolationOpenCvRejectsFailWithoutThrowing) {
