@@ -1,0 +1,96 @@
+// The wide compositing row kernels against their SSE2 versions (themselves held to per-pixel
+// references in tests/compositing), byte for byte: every rule and blend table, strengths at both
+// ends and between, widths that leave every possible remainder, padded rows whose padding must
+// stay untouched, alpha over 0..255 with many exact 0s and 255s, and a real picture.
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "compositing/BlendKernels.h"
+#include "compositing/BlendTables.h"
+#include "dispatch/DispatchPaths.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using imageC::BlendRowKind;
+using qortest::PaddedFrame;
+
+// Noise with alpha forced to 0 on every fifth pixel and 255 on every seventh, where the rules
+// branch.
+cv::Mat testPicture(int width, int height, uint32_t seed) {
+    cv::Mat picture = qortest::noisePicture(width, height, seed);
+    for (int i = 0; i < width * height; ++i) {
+        uint8_t& alpha = picture.at<cv::Vec4b>(i / width, i % width)[3];
+        if (i % 5 == 0) alpha = 0;
+        if (i % 7 == 0) alpha = 255;
+    }
+    return picture;
+}
+
+// The destination after running `blendRow` over every row of `src` onto `dst`.
+PaddedFrame blended(imageC::BlendRowFn blendRow, const cv::Mat& src, const cv::Mat& dst,
+                    const imageC::BlendRowParams& params) {
+    PaddedFrame source = PaddedFrame::from(src, 20), target = PaddedFrame::from(dst, 28);
+    for (int y = 0; y < src.rows; ++y) blendRow(source.mat().ptr(y), target.mat().ptr(y), src.cols, params);
+    EXPECT_TRUE(source.paddingIntact());
+    return target;
+}
+
+void expectSameAsSse2(BlendRowKind kind, const cv::Mat& src, const cv::Mat& dst, const imageC::BlendRowParams& params) {
+    const auto& kernels = imageC::blendRowKernels(kind);
+    const PaddedFrame expected = blended(kernels.sse2, src, dst, params);
+    dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+        const PaddedFrame actual = blended(kernels.at(path), src, dst, params);
+        ASSERT_EQ(actual.bytes(), expected.bytes()) << "rule " << static_cast<int>(kind) << ", strength "
+                                                    << int{params.strength} << ", " << src.cols << "x" << src.rows;
+    });
+}
+
+bool usesTable(BlendRowKind kind) { return kind == BlendRowKind::ModeTable || kind == BlendRowKind::ModeTableCoverage; }
+
+TEST(BlendDispatch, EveryRuleAndTableMatchesSse2OnOddSizes) {
+    const cv::Size sizes[] = {{1, 9}, {9, 1}, {13, 3}, {33, 4}, {67, 3}, {130, 2}};
+    const imageC::BlendTables& tables = *imageC::getBlendTables();
+    uint32_t seed = 1;
+    for (const cv::Size size : sizes) {
+        const cv::Mat src = testPicture(size.width, size.height, seed++);
+        const cv::Mat dst = testPicture(size.width, size.height, seed++);
+        for (BlendRowKind kind : imageC::kBlendRowKinds) {
+            const int tableCount = usesTable(kind) ? imageC::BlendTables::TableCount : 1;
+            for (int table = 0; table < tableCount; ++table) {
+                for (int strength : {0, 1, 128, 254, 255}) {
+                    expectSameAsSse2(kind, src, dst, {tables.table(table), static_cast<uint8_t>(strength)});
+                }
+            }
+        }
+    }
+}
+
+// A table that does not start on a 4-byte boundary, as a caller's own table may not.
+TEST(BlendDispatch, MisalignedTableMatchesSse2) {
+    std::vector<uint8_t> block(imageC::BlendTables::kTableSize + 3);
+    cv::RNG(7).fill(cv::Mat(1, static_cast<int>(block.size()), CV_8U, block.data()), cv::RNG::UNIFORM, 0, 256);
+    const cv::Mat src = testPicture(45, 5, 11), dst = testPicture(45, 5, 12);
+    for (int offset = 0; offset < 4; ++offset) {
+        const uint8_t* table = block.data() + offset;
+        expectSameAsSse2(BlendRowKind::ModeTable, src, dst, {table, 200});
+        expectSameAsSse2(BlendRowKind::ModeTableCoverage, src, dst, {table, 200});
+    }
+}
+
+TEST(BlendDispatch, RealPictureMatchesSse2) {
+    cv::Mat picture = qortest::samplePicture("chelsea.png");
+    cv::Mat layer;
+    cv::flip(picture, layer, 1);
+    cv::Mat ramp(picture.size(), CV_8U);
+    for (int x = 0; x < ramp.cols; ++x) ramp.col(x).setTo(x * 256 / ramp.cols);
+    cv::mixChannels(&ramp, 1, &layer, 1, std::vector<int>{0, 3}.data(), 1);
+    const imageC::BlendTables& tables = *imageC::getBlendTables();
+    for (BlendRowKind kind : imageC::kBlendRowKinds) {
+        expectSameAsSse2(kind, layer, picture, {tables.table(imageC::BlendTables::SoftLight), 180});
+    }
+}
+
+}  // namespace
