@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "compositing/BlendRules.h"
+#include "compositing/BlendTables.h"
 
 namespace imageC {
 namespace sse2 {
@@ -42,17 +43,15 @@ constexpr BlendRowFn kRows[] = {
 namespace avx2 {
 
 constexpr int kLaneBytes = 32;
-typedef uint32_t GatherIndex __attribute__((vector_size(32)));
 typedef uint16_t HalfOfLanes __attribute__((vector_size(16)));
 typedef uint16_t WholeLanes __attribute__((vector_size(32)));
 
-inline GatherIndex gatherWords(const int* words, const GatherIndex& index) {
-    return (GatherIndex)_mm256_mask_i32gather_epi32(_mm256_setzero_si256(), words, (__m256i)index, _mm256_set1_epi32(-1), 4);
-}
-
+inline HalfOfLanes lowHalf(const WholeLanes& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7); }
+inline HalfOfLanes highHalf(const WholeLanes& v) { return __builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15); }
 inline WholeLanes joinHalves(const HalfOfLanes& low, const HalfOfLanes& high) {
     return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 }
+inline __m256 squareRoot(const __m256& v) { return _mm256_sqrt_ps(v); }
 
 #include "compositing/BlendLanes.inl"
 
@@ -64,18 +63,21 @@ inline WholeLanes joinHalves(const HalfOfLanes& low, const HalfOfLanes& high) {
 namespace avx512 {
 
 constexpr int kLaneBytes = 64;
-typedef uint32_t GatherIndex __attribute__((vector_size(64)));
 typedef uint16_t HalfOfLanes __attribute__((vector_size(32)));
 typedef uint16_t WholeLanes __attribute__((vector_size(64)));
 
-inline GatherIndex gatherWords(const int* words, const GatherIndex& index) {
-    return (GatherIndex)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, (__m512i)index, words, 4);
+inline HalfOfLanes lowHalf(const WholeLanes& v) {
+    return __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 }
-
+inline HalfOfLanes highHalf(const WholeLanes& v) {
+    return __builtin_shufflevector(v, v, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+}
 inline WholeLanes joinHalves(const HalfOfLanes& low, const HalfOfLanes& high) {
     return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
                                    21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
 }
+// The masked form, because the plain one starts from an undefined register GCC warns about.
+inline __m512 squareRoot(const __m512& v) { return _mm512_mask_sqrt_ps(v, 0xFFFF, v); }
 
 #include "compositing/BlendLanes.inl"
 

@@ -1,7 +1,8 @@
 // The wide compositing rows, written once with GCC vector types and compiled once per instruction
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
 // path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
-// and the two operations vector types cannot express portably, gatherWords and joinHalves.
+// and the operations vector types cannot express portably: splitting lanes into halves, joining
+// them and the square root.
 //
 // Each rule repeats the arithmetic of its four-pixel form in BlendRules.h on kStepPixels pixels at
 // once, with one difference of form: x / 255 is (x + 1 + (x >> 8)) >> 8, which equals it for every
@@ -12,8 +13,8 @@ typedef uint8_t StepBytes __attribute__((vector_size(kLaneBytes / 2)));
 typedef uint16_t Lanes __attribute__((vector_size(kLaneBytes)));
 typedef uint64_t PixelWords __attribute__((vector_size(kLaneBytes)));
 typedef uint16_t HalfLanes __attribute__((vector_size(kLaneBytes / 2)));
-typedef uint8_t GatherBytes __attribute__((vector_size(kLaneBytes / 4)));
-typedef uint32_t GatherWords __attribute__((vector_size(kLaneBytes)));
+typedef float Floats __attribute__((vector_size(kLaneBytes)));
+typedef int32_t Words __attribute__((vector_size(kLaneBytes)));
 
 constexpr int kStepPixels = kLaneBytes / 8;
 
@@ -43,24 +44,81 @@ inline Lanes broadcastAlpha(const Lanes& p) {
 
 inline Lanes opaqueAlphaLanes() { return (Lanes)(PixelWords{} + 0x00FF000000000000ull); }
 
-// The table bytes T[D * 256 + S] of every channel of one step's pixels. Whole 32-bit words are
-// gathered from 4-byte aligned addresses, so no read passes the table's end; each lane then
-// shifts its own byte down.
-inline HalfLanes lookUpHalf(const int* words, uint32_t misalignment, const uint8_t* s, const uint8_t* d) {
-    GatherBytes source, target;
-    std::memcpy(&source, s, sizeof source);
-    std::memcpy(&target, d, sizeof target);
-    const GatherWords index =
-        (__builtin_convertvector(target, GatherWords) << 8 | __builtin_convertvector(source, GatherWords)) + misalignment;
-    const GatherWords bytes = gatherWords(words, index >> 2) >> ((index & 3) << 3) & 0xFF;
-    return __builtin_convertvector(bytes, HalfLanes);
+// The blend-mode tables as arithmetic on lanes, a the destination and b the source value, each
+// giving its table's bytes exactly (the dispatch tests check every pair). The tables whose
+// formulas divide by a variable keep the look-ups of the four-pixel form.
+inline Lanes maximum(const Lanes& a, const Lanes& b) { return a > b ? a : b; }
+
+// (2 * a * b) / 255 truncated, whose product may pass 65535: from a * b = 255q + r it is
+// 2q + (r >= 128).
+inline Lanes twiceProductBy255(const Lanes& a, const Lanes& b) {
+    const Lanes product = a * b;
+    const Lanes quotient = divide255(product);
+    return 2 * quotient + ((product - 255 * quotient) >= 128 ? splat(1) : splat(0));
 }
 
-inline Lanes lookUp(const uint8_t* table, const uint8_t* s, const uint8_t* d) {
-    const auto misalignment = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(table) & 3);
-    const int* words = reinterpret_cast<const int*>(table - misalignment);
-    constexpr int kHalf = kLaneBytes / 4;
-    return joinHalves(lookUpHalf(words, misalignment, s, d), lookUpHalf(words, misalignment, s + kHalf, d + kHalf));
+// Single precision, operation by operation as the table builder evaluates it.
+inline HalfLanes softLightHalf(const HalfLanes& a, const HalfLanes& b) {
+    const Words blend = __builtin_convertvector(b, Words);
+    const Floats x = __builtin_convertvector(a, Floats) / 255.0f;
+    const Floats y = __builtin_convertvector(blend, Floats) / 255.0f;
+    const Floats dark = ((1.0f - 2.0f * y) * (x * x) + 2.0f * x * y) * 255.0f;
+    const Floats light = ((1.0f - y) * (2.0f * x) + (2.0f * y - 1.0f) * squareRoot(x)) * 255.0f;
+    const Words value = __builtin_convertvector(blend < 128 ? dark : light, Words) & 0xFF;
+    return __builtin_convertvector(value, HalfLanes);
+}
+
+inline Lanes softLight(const Lanes& a, const Lanes& b) {
+    return joinHalves(softLightHalf(lowHalf(a), lowHalf(b)), softLightHalf(highHalf(a), highHalf(b)));
+}
+
+// Calls `blend(formula)` with the arithmetic form of `table`, or returns false when it has none.
+template <class Blend>
+bool withFormula(const uint8_t* table, const Blend& blend) {
+    using T = imageC::BlendTables;
+    const T& tables = *getBlendTables();
+    int index = 0;
+    while (index < T::TableCount && tables.table(index) != table) ++index;
+    switch (index) {
+    case T::Add:
+    case T::LinearDodge: blend([&](const Lanes& a, const Lanes& b) { return minimum(a + b, splat(255)); }); return true;
+    case T::Multiply: blend([&](const Lanes& a, const Lanes& b) { return mul255(a, b); }); return true;
+    case T::Screen:
+        blend([&](const Lanes& a, const Lanes& b) { return 255 - (((255 - a) * (255 - b)) >> 8); });
+        return true;
+    case T::Overlay:
+        blend([&](const Lanes& a, const Lanes& b) {
+            return a < 128 ? (2 * a * b) >> 8 : 255 - divide255(2 * (255 - a) * (255 - b));
+        });
+        return true;
+    case T::SoftLight: blend(softLight); return true;
+    case T::HardLight:
+        blend([&](const Lanes& a, const Lanes& b) {
+            return b < 128 ? divide255(2 * a * b) : 255 - divide255(2 * (255 - a) * (255 - b));
+        });
+        return true;
+    case T::Darken: blend(minimum); return true;
+    case T::Lighten: blend(maximum); return true;
+    case T::Difference: blend([&](const Lanes& a, const Lanes& b) { return a > b ? a - b : b - a; }); return true;
+    case T::Exclusion:
+        blend([&](const Lanes& a, const Lanes& b) { return (a + b - twiceProductBy255(a, b)) & 0xFF; });
+        return true;
+    case T::HardMix: blend([&](const Lanes& a, const Lanes& b) { return a + b >= 254 ? splat(255) : splat(0); }); return true;
+    case T::LinearBurn: blend([&](const Lanes& a, const Lanes& b) { return a + b > 255 ? a + b - 255 : splat(0); }); return true;
+    case T::PinLight:
+        blend([&](const Lanes& a, const Lanes& b) {
+            const Lanes inner = minimum(a, 2 * b);
+            return 2 * b >= 255 ? maximum(2 * b - 255, inner) : inner;
+        });
+        return true;
+    case T::LinearLight:
+        blend([&](const Lanes& a, const Lanes& b) {
+            const Lanes sum = a + 2 * b;
+            return sum < 255 ? splat(0) : minimum(sum - 255, splat(255));
+        });
+        return true;
+    default: return false;
+    }
 }
 
 // D weighted towards `values` by mul(S.a, k).
@@ -69,37 +127,43 @@ inline Lanes weigh(const Lanes& values, const Lanes& src, const Lanes& dst, cons
     return mul255(values, alpha) + mul255(dst, 255 - alpha);
 }
 
-// Runs `blend(sourceLanes, destinationLanes, s, d) -> destinationLanes` over a row, then hands the
+// Runs `blend(sourceLanes, destinationLanes) -> destinationLanes` over a row, then hands the
 // remaining pixels to the four-pixel `narrow` rule.
 template <class Blend, class Narrow>
 void wideRow(const uint8_t* s, uint8_t* d, int count, const Narrow& narrow, const Blend& blend) {
     int x = 0;
     for (; x + kStepPixels <= count; x += kStepPixels) {
-        storePixels(d + 4 * x, blend(loadPixels(s + 4 * x), loadPixels(d + 4 * x), s + 4 * x, d + 4 * x));
+        storePixels(d + 4 * x, blend(loadPixels(s + 4 * x), loadPixels(d + 4 * x)));
     }
     rules::blendRow(narrow, s + 4 * x, d + 4 * x, count - x);
 }
 
-void modeTableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
+// The table rule through the table's formula where it has one, else as the four-pixel form.
+template <class Narrow>
+void tableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p, const Narrow& narrow,
+              const Lanes& valueMask) {
     const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::ModeTable{p.table, p.strength},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t* sp, const uint8_t* dp) {
-                return weigh(lookUp(p.table, sp, dp), src, dst, k);
-            });
+    const bool wide = withFormula(p.table, [&](const auto& formula) {
+        wideRow(s, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
+            return weigh(formula(dst, src) | valueMask, src, dst, k);
+        });
+    });
+    if (!wide) rules::blendRow(narrow, s, d, count);
 }
 
+void modeTableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
+    tableRow(s, d, count, p, rules::ModeTable{p.table, p.strength}, Lanes{});
+}
+
+// Weighing 255 in the alpha lanes composites alpha as coverage, as the four-pixel form does.
 void modeTableCoverageRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
-    const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::ModeTableCoverage{p.table, p.strength},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t* sp, const uint8_t* dp) {
-                return weigh(lookUp(p.table, sp, dp) | opaqueAlphaLanes(), src, dst, k);
-            });
+    tableRow(s, d, count, p, rules::ModeTableCoverage{p.table, p.strength}, opaqueAlphaLanes());
 }
 
 void normalPremultipliedRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
     wideRow(s, d, count, rules::NormalPremultiplied{p.strength},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+            [&](const Lanes& src, const Lanes& dst) {
                 const Lanes alpha = broadcastAlpha(src);
                 const Lanes blended = minimum(mul255(dst, 255 - mul255(alpha, k)) + mul255(src, k), splat(255));
                 return alpha == 0 ? dst : blended;
@@ -109,34 +173,34 @@ void normalPremultipliedRow(const uint8_t* s, uint8_t* d, int count, const Blend
 void normalStraightRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
     wideRow(s, d, count, rules::NormalStraight{p.strength},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+            [&](const Lanes& src, const Lanes& dst) {
                 return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
             });
 }
 
 void normalStraightFullRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
     wideRow(s, d, count, rules::NormalStraightFull{},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+            [&](const Lanes& src, const Lanes& dst) {
                 const Lanes premultiplied = mul255(dst, broadcastAlpha(dst) | opaqueAlphaLanes());
                 return lerp255(src | opaqueAlphaLanes(), premultiplied, broadcastAlpha(src));
             });
 }
 
 void hollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::HollowIn{}, [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+    wideRow(s, d, count, rules::HollowIn{}, [&](const Lanes& src, const Lanes& dst) {
         return mul255(dst, broadcastAlpha(src));
     });
 }
 
 void hollowOutRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::HollowOut{}, [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+    wideRow(s, d, count, rules::HollowOut{}, [&](const Lanes& src, const Lanes& dst) {
         return broadcastAlpha(dst) == 0 ? src : mul255(dst, 255 - broadcastAlpha(src));
     });
 }
 
 void textBgHollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
     wideRow(s, d, count, rules::TextBgHollowIn{},
-            [&](const Lanes& src, const Lanes& dst, const uint8_t*, const uint8_t*) {
+            [&](const Lanes& src, const Lanes& dst) {
                 return mul255(src, broadcastAlpha(dst));
             });
 }

@@ -43,7 +43,8 @@ void expectSameAsSse2(BlendRowKind kind, const cv::Mat& src, const cv::Mat& dst,
     const PaddedFrame expected = blended(kernels.sse2, src, dst, params);
     dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
         const PaddedFrame actual = blended(kernels.at(path), src, dst, params);
-        ASSERT_EQ(actual.bytes(), expected.bytes()) << "rule " << static_cast<int>(kind) << ", strength "
+        ASSERT_EQ(actual.bytes(), expected.bytes()) << "rule " << static_cast<int>(kind) << ", table "
+                                                    << (params.table - imageC::getBlendTables()->table(0)) / 65536 << ", strength "
                                                     << int{params.strength} << ", " << src.cols << "x" << src.rows;
     });
 }
@@ -68,15 +69,25 @@ TEST(BlendDispatch, EveryRuleAndTableMatchesSse2OnOddSizes) {
     }
 }
 
-// A table that does not start on a 4-byte boundary, as a caller's own table may not.
-TEST(BlendDispatch, MisalignedTableMatchesSse2) {
-    std::vector<uint8_t> block(imageC::BlendTables::kTableSize + 3);
-    cv::RNG(7).fill(cv::Mat(1, static_cast<int>(block.size()), CV_8U, block.data()), cv::RNG::UNIFORM, 0, 256);
-    const cv::Mat src = testPicture(45, 5, 11), dst = testPicture(45, 5, 12);
-    for (int offset = 0; offset < 4; ++offset) {
-        const uint8_t* table = block.data() + offset;
-        expectSameAsSse2(BlendRowKind::ModeTable, src, dst, {table, 200});
-        expectSameAsSse2(BlendRowKind::ModeTableCoverage, src, dst, {table, 200});
+// The wide rows compute most tables with arithmetic: every (destination, source) pair of every
+// table, at full weight so that the table byte itself is written, and through a table that is
+// not one of the shared ones (looked up as it is).
+TEST(BlendDispatch, EveryTablePairMatchesSse2) {
+    cv::Mat src(256, 256, CV_8UC4), dst(256, 256, CV_8UC4);
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            dst.at<cv::Vec4b>(a, b) = cv::Vec4b(a, a, a, a);
+            src.at<cv::Vec4b>(a, b) = cv::Vec4b(b, b, b, 255);
+        }
+    }
+    const imageC::BlendTables& tables = *imageC::getBlendTables();
+    cv::Mat ownTable(256, 256, CV_8U);
+    cv::RNG(7).fill(ownTable, cv::RNG::UNIFORM, 0, 256);
+    for (BlendRowKind kind : {BlendRowKind::ModeTable, BlendRowKind::ModeTableCoverage}) {
+        for (int table = 0; table < imageC::BlendTables::TableCount; ++table) {
+            expectSameAsSse2(kind, src, dst, {tables.table(table), 255});
+        }
+        expectSameAsSse2(kind, src, dst, {ownTable.data, 255});
     }
 }
 
