@@ -1,7 +1,5 @@
 #include "compositing/BlendKernels.h"
 
-#include <immintrin.h>
-
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -38,20 +36,12 @@ constexpr BlendRowFn kRows[] = {
 
 }  // namespace sse2
 
+// The wide paths, for the instruction sets of QOR_TARGET_AVX2 and QOR_TARGET_AVX512.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2 {
 
 constexpr int kLaneBytes = 32;
-typedef uint16_t HalfOfLanes __attribute__((vector_size(16)));
-typedef uint16_t WholeLanes __attribute__((vector_size(32)));
-
-inline HalfOfLanes lowHalf(const WholeLanes& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7); }
-inline HalfOfLanes highHalf(const WholeLanes& v) { return __builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15); }
-inline WholeLanes joinHalves(const HalfOfLanes& low, const HalfOfLanes& high) {
-    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-}
-inline __m256 squareRoot(const __m256& v) { return _mm256_sqrt_ps(v); }
 
 #include "compositing/BlendLanes.inl"
 
@@ -63,22 +53,6 @@ inline __m256 squareRoot(const __m256& v) { return _mm256_sqrt_ps(v); }
 namespace avx512 {
 
 constexpr int kLaneBytes = 64;
-typedef uint16_t HalfOfLanes __attribute__((vector_size(32)));
-typedef uint16_t WholeLanes __attribute__((vector_size(64)));
-
-inline HalfOfLanes lowHalf(const WholeLanes& v) {
-    return __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-}
-inline HalfOfLanes highHalf(const WholeLanes& v) {
-    return __builtin_shufflevector(v, v, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-}
-inline WholeLanes joinHalves(const HalfOfLanes& low, const HalfOfLanes& high) {
-    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
-                                   21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-}
-// The masked form, because the plain one starts from an undefined register GCC warns about.
-inline __m512 squareRoot(const __m512& v) { return _mm512_mask_sqrt_ps(v, 0xFFFF, v); }
-
 #include "compositing/BlendLanes.inl"
 
 }  // namespace avx512

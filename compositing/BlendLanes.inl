@@ -1,8 +1,6 @@
 // The wide compositing rows, written once with GCC vector types and compiled once per instruction
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
-// path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
-// and the operations vector types cannot express portably: splitting lanes into halves, joining
-// them and the square root.
+// path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector).
 //
 // Each rule repeats the arithmetic of its four-pixel form in BlendRules.h on kStepPixels pixels at
 // once, with one difference of form: x / 255 is (x + 1 + (x >> 8)) >> 8, which equals it for every
@@ -12,9 +10,6 @@
 typedef uint8_t StepBytes __attribute__((vector_size(kLaneBytes / 2)));
 typedef uint16_t Lanes __attribute__((vector_size(kLaneBytes)));
 typedef uint64_t PixelWords __attribute__((vector_size(kLaneBytes)));
-typedef uint16_t HalfLanes __attribute__((vector_size(kLaneBytes / 2)));
-typedef float Floats __attribute__((vector_size(kLaneBytes)));
-typedef int32_t Words __attribute__((vector_size(kLaneBytes)));
 
 constexpr int kStepPixels = kLaneBytes / 8;
 
@@ -46,7 +41,8 @@ inline Lanes opaqueAlphaLanes() { return (Lanes)(PixelWords{} + 0x00FF0000000000
 
 // The blend-mode tables as arithmetic on lanes, a the destination and b the source value, each
 // giving its table's bytes exactly (the dispatch tests check every pair). The tables whose
-// formulas divide by a variable keep the look-ups of the four-pixel form.
+// formulas divide by a variable, and soft light (two single-precision divisions and a square
+// root per byte cost more than its look-ups), keep the look-ups of the four-pixel form.
 inline Lanes maximum(const Lanes& a, const Lanes& b) { return a > b ? a : b; }
 
 // (2 * a * b) / 255 truncated, whose product may pass 65535: from a * b = 255q + r it is
@@ -55,21 +51,6 @@ inline Lanes twiceProductBy255(const Lanes& a, const Lanes& b) {
     const Lanes product = a * b;
     const Lanes quotient = divide255(product);
     return 2 * quotient + ((product - 255 * quotient) >= 128 ? splat(1) : splat(0));
-}
-
-// Single precision, operation by operation as the table builder evaluates it.
-inline HalfLanes softLightHalf(const HalfLanes& a, const HalfLanes& b) {
-    const Words blend = __builtin_convertvector(b, Words);
-    const Floats x = __builtin_convertvector(a, Floats) / 255.0f;
-    const Floats y = __builtin_convertvector(blend, Floats) / 255.0f;
-    const Floats dark = ((1.0f - 2.0f * y) * (x * x) + 2.0f * x * y) * 255.0f;
-    const Floats light = ((1.0f - y) * (2.0f * x) + (2.0f * y - 1.0f) * squareRoot(x)) * 255.0f;
-    const Words value = __builtin_convertvector(blend < 128 ? dark : light, Words) & 0xFF;
-    return __builtin_convertvector(value, HalfLanes);
-}
-
-inline Lanes softLight(const Lanes& a, const Lanes& b) {
-    return joinHalves(softLightHalf(lowHalf(a), lowHalf(b)), softLightHalf(highHalf(a), highHalf(b)));
 }
 
 // Calls `blend(formula)` with the arithmetic form of `table`, or returns false when it has none.
@@ -91,7 +72,6 @@ bool withFormula(const uint8_t* table, const Blend& blend) {
             return a < 128 ? (2 * a * b) >> 8 : 255 - divide255(2 * (255 - a) * (255 - b));
         });
         return true;
-    case T::SoftLight: blend(softLight); return true;
     case T::HardLight:
         blend([&](const Lanes& a, const Lanes& b) {
             return b < 128 ? divide255(2 * a * b) : 255 - divide255(2 * (255 - a) * (255 - b));
