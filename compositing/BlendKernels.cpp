@@ -1,5 +1,7 @@
 #include "compositing/BlendKernels.h"
 
+#include <immintrin.h>
+
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -42,6 +44,10 @@ constexpr BlendRowFn kRows[] = {
 namespace avx2 {
 
 constexpr int kLaneBytes = 32;
+typedef uint8_t Bytes __attribute__((vector_size(16)));
+typedef uint16_t Words __attribute__((vector_size(32)));
+inline Words widen(const Bytes& bytes) { return (Words)_mm256_cvtepu8_epi16((__m128i)bytes); }
+
 
 #include "compositing/BlendLanes.inl"
 
@@ -53,6 +59,10 @@ constexpr int kLaneBytes = 32;
 namespace avx512 {
 
 constexpr int kLaneBytes = 64;
+typedef uint8_t Bytes __attribute__((vector_size(32)));
+typedef uint16_t Words __attribute__((vector_size(64)));
+inline Words widen(const Bytes& bytes) { return (Words)_mm512_cvtepu8_epi16((__m256i)bytes); }
+
 #include "compositing/BlendLanes.inl"
 
 }  // namespace avx512

@@ -1,6 +1,7 @@
 // The wide compositing rows, written once with GCC vector types and compiled once per instruction
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
-// path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector).
+// path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
+// and widen (bytes to 16-bit lanes in one instruction, which GCC's generic conversion misses).
 //
 // Each rule repeats the arithmetic of its four-pixel form in BlendRules.h on kStepPixels pixels at
 // once, with one difference of form: x / 255 is (x + 1 + (x >> 8)) >> 8, which equals it for every
@@ -16,7 +17,7 @@ constexpr int kStepPixels = kLaneBytes / 8;
 inline Lanes loadPixels(const uint8_t* p) {
     StepBytes bytes;
     std::memcpy(&bytes, p, sizeof bytes);
-    return __builtin_convertvector(bytes, Lanes);
+    return widen(bytes);
 }
 
 // Every lane holds a byte value by now, so narrowing keeps it.
