@@ -39,6 +39,11 @@ constexpr BlendRowFn kRows[] = {
 }  // namespace sse2
 
 // The wide paths, for the instruction sets of QOR_TARGET_AVX2 and QOR_TARGET_AVX512.
+
+// Within each 16 bytes (two pixels as 16-bit lanes), the alpha lane of each pixel in all four of
+// its lanes.
+const __m128i kAlphaShuffle = _mm_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2 {
@@ -47,6 +52,10 @@ constexpr int kLaneBytes = 32;
 typedef uint8_t Bytes __attribute__((vector_size(16)));
 typedef uint16_t Words __attribute__((vector_size(32)));
 inline Words widen(const Bytes& bytes) { return (Words)_mm256_cvtepu8_epi16((__m128i)bytes); }
+inline Words mulHigh(const Words& a, const Words& b) { return (Words)_mm256_mulhi_epu16((__m256i)a, (__m256i)b); }
+inline Words alphaOfEachPixel(const Words& p) {
+    return (Words)_mm256_shuffle_epi8((__m256i)p, _mm256_broadcastsi128_si256(kAlphaShuffle));
+}
 
 
 #include "compositing/BlendLanes.inl"
@@ -62,6 +71,10 @@ constexpr int kLaneBytes = 64;
 typedef uint8_t Bytes __attribute__((vector_size(32)));
 typedef uint16_t Words __attribute__((vector_size(64)));
 inline Words widen(const Bytes& bytes) { return (Words)_mm512_cvtepu8_epi16((__m256i)bytes); }
+inline Words mulHigh(const Words& a, const Words& b) { return (Words)_mm512_mulhi_epu16((__m512i)a, (__m512i)b); }
+inline Words alphaOfEachPixel(const Words& p) {
+    return (Words)_mm512_shuffle_epi8((__m512i)p, _mm512_broadcast_i32x4(kAlphaShuffle));
+}
 
 #include "compositing/BlendLanes.inl"
 

@@ -1,12 +1,12 @@
 // The wide compositing rows, written once with GCC vector types and compiled once per instruction
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
 // path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
-// and widen (bytes to 16-bit lanes in one instruction, which GCC's generic conversion misses).
+// and the operations GCC's vector types miss or spell slowly: widen (bytes to 16-bit lanes),
+// mulHigh (the high halves of 16-bit products) and alphaOfEachPixel (a byte shuffle).
 //
-// Each rule repeats the arithmetic of its four-pixel form in BlendRules.h on kStepPixels pixels at
-// once, with one difference of form: x / 255 is (x + 1 + (x >> 8)) >> 8, which equals it for every
-// x below 65280, and no sum here reaches 65153. Pixels left over after the last whole step go
-// through the four-pixel form.
+// Each rule repeats the arithmetic of its four-pixel form in BlendRules.h (and ByteArithmetic.h) on
+// kStepPixels pixels at once. Pixels left over after the last whole step go through the
+// four-pixel form.
 
 typedef uint8_t StepBytes __attribute__((vector_size(kLaneBytes / 2)));
 typedef uint16_t Lanes __attribute__((vector_size(kLaneBytes)));
@@ -28,15 +28,12 @@ inline void storePixels(uint8_t* p, const Lanes& lanes) {
 
 inline Lanes splat(uint16_t value) { return Lanes{} + value; }
 
-inline Lanes divide255(const Lanes& x) { return (x + 1 + (x >> 8)) >> 8; }
+inline Lanes divide255(const Lanes& x) { return mulHigh(x, splat(0x8081)) >> 7; }
 inline Lanes mul255(const Lanes& a, const Lanes& b) { return divide255(a * b + 127); }
 inline Lanes lerp255(const Lanes& s, const Lanes& d, const Lanes& t) { return divide255(s * t + d * (255 - t)); }
 inline Lanes minimum(const Lanes& a, const Lanes& b) { return a < b ? a : b; }
 
-inline Lanes broadcastAlpha(const Lanes& p) {
-    const PixelWords a = (PixelWords)p >> 48;
-    return (Lanes)(a | a << 16 | a << 32 | a << 48);
-}
+inline Lanes broadcastAlpha(const Lanes& p) { return alphaOfEachPixel(p); }
 
 inline Lanes opaqueAlphaLanes() { return (Lanes)(PixelWords{} + 0x00FF000000000000ull); }
 
