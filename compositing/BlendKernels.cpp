@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -35,6 +36,34 @@ constexpr BlendRowFn kRows[] = {
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::HollowOut{}, s, d, n); },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::TextBgHollowIn{}, s, d, n); },
 };
+
+// Four pixels at a time, then one by one; sums above 255 (only possible when inverseAlpha is not
+// 255 - the fill alpha) saturate in the final pack.
+void shadeRow(uint8_t* pixel, int count, const ShadeParams& params) {
+    const PixelLanes inverse = cv::v_setall_u16(params.inverseAlpha);
+    const uint16_t* t = params.tint;
+    const uint16_t tintLanes[8] = {t[0], t[1], t[2], 0, t[0], t[1], t[2], 0};
+    const PixelLanes tints = cv::v_load(tintLanes);
+    const PixelLanes colourLanes = cv::v_reinterpret_as_u16(cv::v_setall_u64(0x0000FFFFFFFFFFFFull));
+    const auto shade = [&](const PixelLanes& p) {
+        const PixelLanes shaded = mul255(mul255(p, broadcastAlpha(p)), inverse) + tints;
+        return (shaded & colourLanes) | opaqueAlphaLanes();
+    };
+    int i = 0;
+    for (; i + 4 <= count; i += 4, pixel += 16) {
+        FourPixels four = loadFourPixels(pixel);
+        four.first = shade(four.first);
+        four.second = shade(four.second);
+        storeFourPixels(pixel, four);
+    }
+    for (; i < count; ++i, pixel += 4) {
+        const uint8_t alpha = pixel[3];
+        for (int c = 0; c < 3; ++c) {
+            pixel[c] = static_cast<uint8_t>(std::min(mul255(mul255(pixel[c], alpha), params.inverseAlpha) + t[c], 255));
+        }
+        pixel[3] = 255;
+    }
+}
 
 }  // namespace sse2
 
@@ -88,6 +117,11 @@ const tessel::SimdKernels<BlendRowFn>& blendRowKernels(BlendRowKind kind) {
         return all;
     }();
     return kernels[static_cast<std::size_t>(kind)];
+}
+
+const tessel::SimdKernels<ShadeRowFn>& shadeRowKernels() {
+    static const tessel::SimdKernels<ShadeRowFn> kernels{sse2::shadeRow, avx2::shadeRow, avx512::shadeRow};
+    return kernels;
 }
 
 }  // namespace imageC

@@ -37,4 +37,16 @@ using BlendRowFn = void (*)(const uint8_t* src, uint8_t* dst, int count, const B
 
 const tessel::SimdKernels<BlendRowFn>& blendRowKernels(BlendRowKind kind);
 
+// The outside fill of the render region: colour = min(255, mul(mul(colour, alpha), inverseAlpha) +
+// tint), alpha = 255.
+struct ShadeParams {
+    uint8_t inverseAlpha = 255;
+    uint16_t tint[3] = {0, 0, 0};  // per colour channel, at most 255
+};
+
+// Shades `count` adjacent pixels in place.
+using ShadeRowFn = void (*)(uint8_t* pixels, int count, const ShadeParams& params);
+
+const tessel::SimdKernels<ShadeRowFn>& shadeRowKernels();
+
 }  // namespace imageC

@@ -183,6 +183,20 @@ void textBgHollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowPa
             });
 }
 
+void shadeRow(uint8_t* p, int count, const ShadeParams& params) {
+    const Lanes inverse = splat(params.inverseAlpha);
+    const uint16_t* t = params.tint;
+    const Lanes tints = (Lanes)(PixelWords{} + (t[0] | uint64_t{t[1]} << 16 | uint64_t{t[2]} << 32));
+    const Lanes colourLanes = (Lanes)(PixelWords{} + 0x0000FFFFFFFFFFFFull);
+    int x = 0;
+    for (; x + kStepPixels <= count; x += kStepPixels) {
+        const Lanes pixels = loadPixels(p + 4 * x);
+        const Lanes shaded = minimum(mul255(mul255(pixels, broadcastAlpha(pixels)), inverse) + tints, splat(255));
+        storePixels(p + 4 * x, (shaded & colourLanes) | opaqueAlphaLanes());
+    }
+    sse2::shadeRow(p + 4 * x, count - x, params);
+}
+
 // In BlendRowKind order.
 constexpr BlendRowFn kRows[] = {modeTableRow,     modeTableCoverageRow, normalPremultipliedRow,
                                 normalStraightRow, normalStraightFullRow, hollowInRow,

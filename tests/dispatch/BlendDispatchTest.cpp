@@ -1,4 +1,4 @@
-// The wide compositing row kernels against their SSE2 versions (themselves held to per-pixel
+// The wide compositing and shading row kernels against their SSE2 versions (themselves held to per-pixel
 // references in tests/compositing), byte for byte: every rule and blend table, strengths at both
 // ends and between, widths that leave every possible remainder, padded rows whose padding must
 // stay untouched, alpha over 0..255 with many exact 0s and 255s, and a real picture.
@@ -101,6 +101,24 @@ TEST(BlendDispatch, RealPictureMatchesSse2) {
     const imageC::BlendTables& tables = *imageC::getBlendTables();
     for (BlendRowKind kind : imageC::kBlendRowKinds) {
         expectSameAsSse2(kind, layer, picture, {tables.table(imageC::BlendTables::SoftLight), 180});
+    }
+}
+
+// The render region's outside fill, with tints whose sums pass 255 as well.
+TEST(BlendDispatch, ShadeRowsMatchSse2) {
+    const auto& kernels = imageC::shadeRowKernels();
+    const imageC::ShadeParams settings[] = {{255, {0, 0, 0}}, {100, {155, 0, 77}}, {0, {255, 255, 255}}, {200, {255, 1, 128}}};
+    for (const cv::Size size : {cv::Size(1, 5), cv::Size(37, 3), cv::Size(70, 2)}) {
+        const cv::Mat picture = testPicture(size.width, size.height, size.width);
+        for (const imageC::ShadeParams& params : settings) {
+            PaddedFrame expected = PaddedFrame::from(picture, 20);
+            for (int y = 0; y < size.height; ++y) kernels.sse2(expected.mat().ptr(y), size.width, params);
+            dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+                PaddedFrame actual = PaddedFrame::from(picture, 20);
+                for (int y = 0; y < size.height; ++y) kernels.at(path)(actual.mat().ptr(y), size.width, params);
+                ASSERT_EQ(actual.bytes(), expected.bytes()) << "inverse alpha " << int{params.inverseAlpha};
+            });
+        }
     }
 }
 
