@@ -1,6 +1,7 @@
-// The wide row kernels of the table-driven effects (skin colour and white skin through their
-// colour tables, tone map through its tone tables) against their plain versions, byte for byte,
-// on random tables and pictures, widths that leave every remainder, and in place.
+// The wide row kernels of the per-pixel effects (skin colour and white skin through their colour
+// tables, tone map through its tone tables, the green-channel matte) against their plain
+// versions, byte for byte, on random tables and pictures, widths that leave every remainder, and
+// in place.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "dispatch/DispatchPaths.h"
 #include "plugins/qorCommonFxPlugin/beauty/ColourTables.h"
+#include "plugins/qorCommonFxPlugin/colour/NLEGreenChannelControl.h"
 #include "plugins/qorCommonFxPlugin/finishing/NLEToneMapToSelectColor.h"
 #include "support/TestSupport.h"
 
@@ -60,6 +62,20 @@ TEST(TableEffectsDispatch, ToneMapMatchesPlainVersion) {
                 EXPECT_EQ(actual, expected) << width << " pixels, input weight " << weight;
             });
         }
+    }
+}
+
+TEST(TableEffectsDispatch, GreenChannelMatteMatchesPlainVersion) {
+    const auto& kernels = NLEGreenChannelControl::matteRowKernels();
+    for (int width : kWidths) {
+        const std::vector<uint8_t> in = randomBytes(4 * width + 8, width), matte = randomBytes(4 * width + 8, 3 * width);
+        std::vector<uint8_t> expected = in;
+        kernels.sse2(in.data(), matte.data(), expected.data(), width);
+        dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+            std::vector<uint8_t> actual = in;
+            kernels.at(path)(actual.data(), matte.data(), actual.data(), width);  // in place
+            EXPECT_EQ(actual, expected) << width << " pixels";
+        });
     }
 }
 
