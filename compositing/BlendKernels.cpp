@@ -13,28 +13,23 @@
 namespace imageC {
 namespace sse2 {
 
-template <class Rule>
-void narrowRow(const Rule& rule, const uint8_t* s, uint8_t* d, int count) {
-    rules::blendRow(rule, s, d, count);
-}
-
 constexpr BlendRowFn kRows[] = {
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        narrowRow(rules::ModeTable{p.table, p.strength}, s, d, n);
+        rules::blendRow(rules::ModeTable{p.table, p.strength}, s, d, n);
     },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        narrowRow(rules::ModeTableCoverage{p.table, p.strength}, s, d, n);
+        rules::blendRow(rules::ModeTableCoverage{p.table, p.strength}, s, d, n);
     },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        narrowRow(rules::NormalPremultiplied{p.strength}, s, d, n);
+        rules::blendRow(rules::NormalPremultiplied{p.strength}, s, d, n);
     },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        narrowRow(rules::NormalStraight{p.strength}, s, d, n);
+        rules::blendRow(rules::NormalStraight{p.strength}, s, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::NormalStraightFull{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::HollowIn{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::HollowOut{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { narrowRow(rules::TextBgHollowIn{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::NormalStraightFull{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowIn{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowOut{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::TextBgHollowIn{}, s, d, n); },
 };
 
 // Four pixels at a time, then one by one; sums above 255 (only possible when inverseAlpha is not
@@ -82,7 +77,7 @@ typedef uint8_t Bytes __attribute__((vector_size(16)));
 typedef uint16_t Words __attribute__((vector_size(32)));
 inline Words widen(const Bytes& bytes) { return (Words)_mm256_cvtepu8_epi16((__m128i)bytes); }
 inline Words mulHigh(const Words& a, const Words& b) { return (Words)_mm256_mulhi_epu16((__m256i)a, (__m256i)b); }
-inline Words alphaOfEachPixel(const Words& p) {
+inline Words broadcastAlpha(const Words& p) {
     return (Words)_mm256_shuffle_epi8((__m256i)p, _mm256_broadcastsi128_si256(kAlphaShuffle));
 }
 
@@ -101,7 +96,7 @@ typedef uint8_t Bytes __attribute__((vector_size(32)));
 typedef uint16_t Words __attribute__((vector_size(64)));
 inline Words widen(const Bytes& bytes) { return (Words)_mm512_cvtepu8_epi16((__m256i)bytes); }
 inline Words mulHigh(const Words& a, const Words& b) { return (Words)_mm512_mulhi_epu16((__m512i)a, (__m512i)b); }
-inline Words alphaOfEachPixel(const Words& p) {
+inline Words broadcastAlpha(const Words& p) {
     return (Words)_mm512_shuffle_epi8((__m512i)p, _mm512_broadcast_i32x4(kAlphaShuffle));
 }
 

@@ -2,7 +2,7 @@
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
 // path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
 // and the operations GCC's vector types miss or spell slowly: widen (bytes to 16-bit lanes),
-// mulHigh (the high halves of 16-bit products) and alphaOfEachPixel (a byte shuffle).
+// mulHigh (the high halves of 16-bit products) and broadcastAlpha (a byte shuffle).
 //
 // Each rule repeats the arithmetic of its four-pixel form in BlendRules.h (and ByteArithmetic.h) on
 // kStepPixels pixels at once. Pixels left over after the last whole step go through the
@@ -33,8 +33,6 @@ inline Lanes mul255(const Lanes& a, const Lanes& b) { return divide255(a * b + 1
 inline Lanes lerp255(const Lanes& s, const Lanes& d, const Lanes& t) { return divide255(s * t + d * (255 - t)); }
 inline Lanes minimum(const Lanes& a, const Lanes& b) { return a < b ? a : b; }
 
-inline Lanes broadcastAlpha(const Lanes& p) { return alphaOfEachPixel(p); }
-
 inline Lanes opaqueAlphaLanes() { return (Lanes)(PixelWords{} + 0x00FF000000000000ull); }
 
 // The blend-mode tables as arithmetic on lanes, a the destination and b the source value, each
@@ -43,7 +41,7 @@ inline Lanes opaqueAlphaLanes() { return (Lanes)(PixelWords{} + 0x00FF0000000000
 // root per byte cost more than its look-ups), keep the look-ups of the four-pixel form.
 inline Lanes maximum(const Lanes& a, const Lanes& b) { return a > b ? a : b; }
 
-// (2 * a * b) / 255 truncated, whose product may pass 65535: from a * b = 255q + r it is
+// (2 * a * b) / 255 truncated, where 2 * a * b may pass 65535: from a * b = 255q + r it is
 // 2q + (r >= 128).
 inline Lanes twiceProductBy255(const Lanes& a, const Lanes& b) {
     const Lanes product = a * b;
