@@ -119,7 +119,8 @@ template <class Narrow>
 void tableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p, const Narrow& narrow,
               const Lanes& valueMask) {
     const Lanes k = splat(p.strength);
-    const bool wide = withFormula(p.table, [&](const auto& formula) {
+    // Rows shorter than one step (single pixels of the one-pixel blend) skip the formula search.
+    const bool wide = count >= kStepPixels && withFormula(p.table, [&](const auto& formula) {
         wideRow(s, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
             return weigh(formula(dst, src) | valueMask, src, dst, k);
         });

@@ -35,7 +35,8 @@ private:
     int32_t fillRed_;
     int32_t fillAlpha_;
 
-    // mul(fill colour, fillAlpha) for B, G, R: the shade's share of every outside pixel.
+    // inverseAlpha and mul(fill colour, fillAlpha) for B, G, R (the shade's share of every outside
+    // pixel), and the row kernel chosen to apply them.
     ShadeParams shade_;
     ShadeRowFn shadeRow_;
 };
