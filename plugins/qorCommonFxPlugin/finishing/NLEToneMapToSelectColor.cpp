@@ -100,10 +100,11 @@ void toneMapRow(const ToneMix& mix, const uint8_t* grey, const uint8_t* pixel, u
     for (; x < count; ++x) toneMapPixel(mix, grey[x], pixel + 4 * x, target + 4 * x);
 }
 
-// multiplyRounded on 32 16-bit lanes holding bytes.
+// multiplyRounded on 32 16-bit lanes holding bytes: (s + (s >> 8)) >> 8 equals (s * 257) >> 16
+// for every 16-bit s (they could differ only if the two bytes of s added up to 511).
 QOR_TARGET_AVX512_VBMI __m512i multiplyRoundedLanes(__m512i a, __m512i b) {
     const __m512i scaled = _mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128));
-    return _mm512_srli_epi16(_mm512_add_epi16(scaled, _mm512_srli_epi16(scaled, 8)), 8);
+    return _mm512_mulhi_epu16(scaled, _mm512_set1_epi16(257));
 }
 
 // multiplyRounded on 64 byte pairs, widened to 16 bits and packed back in the same order.
