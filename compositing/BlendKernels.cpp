@@ -13,6 +13,7 @@
 namespace imageC {
 namespace sse2 {
 
+// In BlendRowKind order.
 constexpr BlendRowFn kRows[] = {
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
         rules::blendRow(rules::ModeTable{p.table, p.strength}, s, d, n);
@@ -26,10 +27,14 @@ constexpr BlendRowFn kRows[] = {
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
         rules::blendRow(rules::NormalStraight{p.strength}, s, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::NormalStraightFull{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRow(rules::NormalStraightFull{}, s, d, n);
+    },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowIn{}, s, d, n); },
     [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowOut{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::TextBgHollowIn{}, s, d, n); },
+    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRow(rules::TextBgHollowIn{}, s, d, n);
+    },
 };
 
 // Four pixels at a time, then one by one; sums above 255 (only possible when inverseAlpha is not

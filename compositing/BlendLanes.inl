@@ -58,7 +58,9 @@ bool withFormula(const uint8_t* table, const Blend& blend) {
     while (index < T::TableCount && tables.table(index) != table) ++index;
     switch (index) {
     case T::Add:
-    case T::LinearDodge: blend([&](const Lanes& a, const Lanes& b) { return minimum(a + b, splat(255)); }); return true;
+    case T::LinearDodge:
+        blend([&](const Lanes& a, const Lanes& b) { return minimum(a + b, splat(255)); });
+        return true;
     case T::Multiply: blend([&](const Lanes& a, const Lanes& b) { return mul255(a, b); }); return true;
     case T::Screen:
         blend([&](const Lanes& a, const Lanes& b) { return 255 - (((255 - a) * (255 - b)) >> 8); });
@@ -75,12 +77,18 @@ bool withFormula(const uint8_t* table, const Blend& blend) {
         return true;
     case T::Darken: blend(minimum); return true;
     case T::Lighten: blend(maximum); return true;
-    case T::Difference: blend([&](const Lanes& a, const Lanes& b) { return a > b ? a - b : b - a; }); return true;
+    case T::Difference:
+        blend([&](const Lanes& a, const Lanes& b) { return a > b ? a - b : b - a; });
+        return true;
     case T::Exclusion:
         blend([&](const Lanes& a, const Lanes& b) { return (a + b - twiceProductBy255(a, b)) & 0xFF; });
         return true;
-    case T::HardMix: blend([&](const Lanes& a, const Lanes& b) { return a + b >= 254 ? splat(255) : splat(0); }); return true;
-    case T::LinearBurn: blend([&](const Lanes& a, const Lanes& b) { return a + b > 255 ? a + b - 255 : splat(0); }); return true;
+    case T::HardMix:
+        blend([&](const Lanes& a, const Lanes& b) { return a + b >= 254 ? splat(255) : splat(0); });
+        return true;
+    case T::LinearBurn:
+        blend([&](const Lanes& a, const Lanes& b) { return a + b > 255 ? a + b - 255 : splat(0); });
+        return true;
     case T::PinLight:
         blend([&](const Lanes& a, const Lanes& b) {
             const Lanes inner = minimum(a, 2 * b);
@@ -139,28 +147,25 @@ void modeTableCoverageRow(const uint8_t* s, uint8_t* d, int count, const BlendRo
 
 void normalPremultipliedRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::NormalPremultiplied{p.strength},
-            [&](const Lanes& src, const Lanes& dst) {
-                const Lanes alpha = broadcastAlpha(src);
-                const Lanes blended = minimum(mul255(dst, 255 - mul255(alpha, k)) + mul255(src, k), splat(255));
-                return alpha == 0 ? dst : blended;
-            });
+    wideRow(s, d, count, rules::NormalPremultiplied{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+        const Lanes alpha = broadcastAlpha(src);
+        const Lanes blended = minimum(mul255(dst, 255 - mul255(alpha, k)) + mul255(src, k), splat(255));
+        return alpha == 0 ? dst : blended;
+    });
 }
 
 void normalStraightRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::NormalStraight{p.strength},
-            [&](const Lanes& src, const Lanes& dst) {
-                return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
-            });
+    wideRow(s, d, count, rules::NormalStraight{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+        return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
+    });
 }
 
 void normalStraightFullRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::NormalStraightFull{},
-            [&](const Lanes& src, const Lanes& dst) {
-                const Lanes premultiplied = mul255(dst, broadcastAlpha(dst) | opaqueAlphaLanes());
-                return lerp255(src | opaqueAlphaLanes(), premultiplied, broadcastAlpha(src));
-            });
+    wideRow(s, d, count, rules::NormalStraightFull{}, [&](const Lanes& src, const Lanes& dst) {
+        const Lanes premultiplied = mul255(dst, broadcastAlpha(dst) | opaqueAlphaLanes());
+        return lerp255(src | opaqueAlphaLanes(), premultiplied, broadcastAlpha(src));
+    });
 }
 
 void hollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
@@ -176,10 +181,9 @@ void hollowOutRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&
 }
 
 void textBgHollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::TextBgHollowIn{},
-            [&](const Lanes& src, const Lanes& dst) {
-                return mul255(src, broadcastAlpha(dst));
-            });
+    wideRow(s, d, count, rules::TextBgHollowIn{}, [&](const Lanes& src, const Lanes& dst) {
+        return mul255(src, broadcastAlpha(dst));
+    });
 }
 
 void shadeRow(uint8_t* p, int count, const ShadeParams& params) {

@@ -68,7 +68,8 @@ TEST(TableEffectsDispatch, ToneMapMatchesPlainVersion) {
 TEST(TableEffectsDispatch, GreenChannelMatteMatchesPlainVersion) {
     const auto& kernels = NLEGreenChannelControl::matteRowKernels();
     for (int width : kWidths) {
-        const std::vector<uint8_t> in = randomBytes(4 * width + 8, width), matte = randomBytes(4 * width + 8, 3 * width);
+        const std::vector<uint8_t> in = randomBytes(4 * width + 8, width);
+        const std::vector<uint8_t> matte = randomBytes(4 * width + 8, 3 * width);
         std::vector<uint8_t> expected = in;
         kernels.sse2(in.data(), matte.data(), expected.data(), width);
         dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {

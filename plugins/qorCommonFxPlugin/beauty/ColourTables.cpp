@@ -27,7 +27,8 @@ QOR_TARGET_AVX512_VBMI void colourTablesRowVbmi(const uint8_t* s, uint8_t* o, in
         __m512i pixels = _mm512_loadu_si512(s + 4 * x);
         const __m512i index = pixels;
         for (int c = 0; c < 3; ++c) {
-            pixels = _mm512_mask_blend_epi8(tessel::kChannelBytes[c], pixels, tessel::lookUpBytes(channelTables[c], index));
+            const __m512i looked = tessel::lookUpBytes(channelTables[c], index);
+            pixels = _mm512_mask_blend_epi8(tessel::kChannelBytes[c], pixels, looked);
         }
         _mm512_storeu_si512(o + 4 * x, pixels);
     }

@@ -25,7 +25,8 @@ QOR_TARGET_AVX2 void matteRowAvx2(const uint8_t* colour, const uint8_t* green, u
     int x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colour + 4 * x));
-        const __m256i matte = _mm256_slli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(green + 4 * x)), 16);
+        const __m256i greens = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(green + 4 * x));
+        const __m256i matte = _mm256_slli_epi32(greens, 16);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + 4 * x), _mm256_blendv_epi8(pixels, matte, alphaBytes));
     }
     matteRow(colour + 4 * x, green + 4 * x, target + 4 * x, width - x);

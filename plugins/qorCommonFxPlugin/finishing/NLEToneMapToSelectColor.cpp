@@ -177,9 +177,9 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
     const imageC::BlendTables& t = *imageC::getBlendTables();
     const ToneMix mix = prepareMix(t, darkLuma, lightLuma, strength, greyMin, greyMax - greyMin + 0.01);
 
-    const toneMapping::ToneMapRowFn toneMapRowChosen = toneMapping::toneMapRowKernels().chosen();
+    const toneMapping::ToneMapRowFn row = toneMapping::toneMapRowKernels().chosen();
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) toneMapRowChosen(mix, grey.ptr<uint8_t>(y), in.row(y), out.row(y), in.width);
+        for (int y = rows.start; y < rows.end; ++y) row(mix, grey.ptr<uint8_t>(y), in.row(y), out.row(y), in.width);
     });
     return 0;
 }
