@@ -1,5 +1,6 @@
-// Throughput of the compositing kernels, one benchmark per mode family, beside a plain frame copy
-// of the same size. Source and destination are noise pictures with alpha spread over 0..255.
+// Throughput of the compositing kernels, one benchmark per mode family (and the table modes that
+// ffmpeg's blend filter also has), beside a plain frame copy of the same size. Source and
+// destination are noise pictures with alpha spread over 0..255.
 
 #include "bench/BenchSupport.h"
 #include "compositing/BlendImage.h"
@@ -22,6 +23,11 @@ void blendFrames(benchmark::State& state, uint32_t mode, int strength, bool prem
 }
 void TableMultiply(benchmark::State& state) { blendFrames(state, 2, 200, false); }
 void TableSoftLight(benchmark::State& state) { blendFrames(state, 9, 255, false); }
+void TableScreen(benchmark::State& state) { blendFrames(state, 5, 255, false); }
+void TableOverlay(benchmark::State& state) { blendFrames(state, 8, 255, false); }
+void TableHardLight(benchmark::State& state) { blendFrames(state, 10, 255, false); }
+void TableDifference(benchmark::State& state) { blendFrames(state, 15, 255, false); }
+void TableColorDodge(benchmark::State& state) { blendFrames(state, 6, 255, false); }
 void NormalStraightFull(benchmark::State& state) { blendFrames(state, 0, 255, false); }
 void NormalStraightPartial(benchmark::State& state) { blendFrames(state, 0, 180, false); }
 void NormalPremultiplied(benchmark::State& state) { blendFrames(state, 0, 200, true); }
@@ -33,6 +39,11 @@ void Replace(benchmark::State& state) { blendFrames(state, 22, 255, false); }
 BENCHMARK(FrameCopy)->Apply(frameSizes);
 BENCHMARK(TableMultiply)->Apply(frameSizes);
 BENCHMARK(TableSoftLight)->Apply(frameSizes);
+BENCHMARK(TableScreen)->Apply(frameSizes);
+BENCHMARK(TableOverlay)->Apply(frameSizes);
+BENCHMARK(TableHardLight)->Apply(frameSizes);
+BENCHMARK(TableDifference)->Apply(frameSizes);
+BENCHMARK(TableColorDodge)->Apply(frameSizes);
 BENCHMARK(NormalStraightFull)->Apply(frameSizes);
 BENCHMARK(NormalStraightPartial)->Apply(frameSizes);
 BENCHMARK(NormalPremultiplied)->Apply(frameSizes);

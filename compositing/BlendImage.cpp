@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "compositing/BlendInvokers.h"
-#include "compositing/BlendRules.h"
+#include "compositing/BlendKernels.h"
 #include "compositing/BlendTables.h"
 
 namespace imageC {
@@ -119,23 +119,20 @@ void blendPixelRow(const uint8_t* src, uint8_t* dst, int count, uint32_t mode, i
     if (count <= 0) return;
     const uint8_t k = static_cast<uint8_t>(std::clamp(strength, 0, 255));
     const ModeRule rule = modeRule(mode);
+    const auto blendRow = [&](BlendRowKind kind, const uint8_t* table = nullptr) {
+        blendRowKernels(kind).chosen()(src, dst, count, BlendRowParams{table, k});
+    };
     switch (rule.kernel) {
-    case Kernel::Table:
-        rules::blendRow(rules::ModeTableCoverage{getBlendTables()->table(rule.table), k}, src, dst, count);
-        break;
-    case Kernel::HollowIn: rules::blendRow(rules::HollowIn{}, src, dst, count); break;
-    case Kernel::HollowOut: rules::blendRow(rules::HollowOut{}, src, dst, count); break;
-    case Kernel::TextBgHollowIn: rules::blendRow(rules::TextBgHollowIn{}, src, dst, count); break;
+    case Kernel::Table: blendRow(BlendRowKind::ModeTableCoverage, getBlendTables()->table(rule.table)); break;
+    case Kernel::HollowIn: blendRow(BlendRowKind::HollowIn); break;
+    case Kernel::HollowOut: blendRow(BlendRowKind::HollowOut); break;
+    case Kernel::TextBgHollowIn: blendRow(BlendRowKind::TextBgHollowIn); break;
     case Kernel::Replace: std::memcpy(dst, src, static_cast<std::size_t>(count) * 4); break;
     case Kernel::Normal:
         // Only mode 0 blends; 18 and the numbers past the table leave the pixels as they are.
         if (mode != 0) break;
-        if (premultiplied) {
-            rules::blendRow(rules::NormalPremultiplied{k}, src, dst, count);
-        } else {
-            // mul(S.a, 255) is S.a, so full strength needs no case of its own here.
-            rules::blendRow(rules::NormalStraight{k}, src, dst, count);
-        }
+        // mul(S.a, 255) is S.a, so full strength needs no straight case of its own here.
+        blendRow(premultiplied ? BlendRowKind::NormalPremultiplied : BlendRowKind::NormalStraight);
         break;
     }
 }

@@ -1,49 +1,50 @@
 #include "compositing/BlendInvokers.h"
 
-#include "compositing/BlendRules.h"
+#include "compositing/BlendKernels.h"
 #include "framework/Stripes.h"
 
 namespace imageC {
 namespace {
 
-// Applies `rule` to every pixel of the stripes in `range`.
-template <class Rule>
-void blendStripes(const cv::Range& range, int32_t stripes, const cv::Mat& src, cv::Mat& dst, const Rule& rule) {
+// Applies the rule `kind` to every pixel of the stripes in `range`, with the widest row kernel chosen.
+void blendStripes(const cv::Range& range, int32_t stripes, const cv::Mat& src, cv::Mat& dst, BlendRowKind kind,
+                  const BlendRowParams& params = {}) {
     if (stripes < 1) return;
+    const BlendRowFn blendRow = blendRowKernels(kind).chosen();
     for (int i = range.start; i < range.end; ++i) {
         const cv::Range rows = tessel::stripeRows(i, src.rows, stripes);
-        for (int y = rows.start; y < rows.end; ++y) rules::blendRow(rule, src.ptr<uint8_t>(y), dst.ptr<uint8_t>(y), src.cols);
+        for (int y = rows.start; y < rows.end; ++y) blendRow(src.ptr<uint8_t>(y), dst.ptr<uint8_t>(y), src.cols, params);
     }
 }
 
 }  // namespace
 
 void parallelBlendAdobeInvoker::operator()(const cv::Range& range) const {
-    blendStripes(range, stripes_, *src_, *dst_, rules::ModeTable{table_, strength_});
+    blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::ModeTable, {table_, strength_});
 }
 
 void parallelBlendNormalRRPreAlphaInvoker::operator()(const cv::Range& range) const {
-    blendStripes(range, stripes_, *src_, *dst_, rules::NormalPremultiplied{strength_});
+    blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::NormalPremultiplied, {nullptr, strength_});
 }
 
 void parallelBlendNormalRRStrenAlphaInvoker::operator()(const cv::Range& range) const {
     if (strength_ == 255) {
-        blendStripes(range, stripes_, *src_, *dst_, rules::NormalStraightFull{});
+        blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::NormalStraightFull);
     } else {
-        blendStripes(range, stripes_, *src_, *dst_, rules::NormalStraight{strength_});
+        blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::NormalStraight, {nullptr, strength_});
     }
 }
 
 void parallelHollowinInvoker::operator()(const cv::Range& range) const {
-    blendStripes(range, stripes_, *src_, *dst_, rules::HollowIn{});
+    blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::HollowIn);
 }
 
 void parallelHollowOutInvoker::operator()(const cv::Range& range) const {
-    blendStripes(range, stripes_, *src_, *dst_, rules::HollowOut{});
+    blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::HollowOut);
 }
 
 void parallelTextBgHollowInInvoker::operator()(const cv::Range& range) const {
-    blendStripes(range, stripes_, *src_, *dst_, rules::TextBgHollowIn{});
+    blendStripes(range, stripes_, *src_, *dst_, BlendRowKind::TextBgHollowIn);
 }
 
 }  // namespace imageC

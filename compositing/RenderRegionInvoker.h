@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "compositing/BlendTables.h"
+#include "compositing/BlendKernels.h"
 
 namespace imageC {
 
@@ -24,8 +24,6 @@ public:
     void operator()(const cv::Range& rows) const override;
 
 private:
-    void shadeSpan(uint8_t* pixel, int count) const;
-
     cv::Mat* output_;
     uint8_t inverseAlpha_;
     int32_t right_;
@@ -37,9 +35,10 @@ private:
     int32_t fillRed_;
     int32_t fillAlpha_;
 
-    const BlendTables* tables_;
-    // mul(fill colour, fillAlpha) for B, G, R: the shade's share of every outside pixel.
-    uint16_t tint_[3];
+    // inverseAlpha and mul(fill colour, fillAlpha) for B, G, R (the shade's share of every outside
+    // pixel), and the row kernel chosen to apply them.
+    ShadeParams shade_;
+    ShadeRowFn shadeRow_;
 };
 
 }  // namespace imageC

@@ -11,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include "framework/Frame.h"
+#include "framework/SimdDispatch.h"
 #include "framework/Stripes.h"
 
 namespace beauty {
@@ -31,22 +32,19 @@ inline ByteTable offsetTable(double offset) {
     return table;
 }
 
+// Passes blue, green and red of `width` pixels of `in` through their tables into `out` (may be
+// `in`); alpha is copied.
+using ColourTablesRowFn = void (*)(const uint8_t* in, uint8_t* out, int width, const ColourTables& tables);
+
+// A plain version, and an AVX-512 one where the processor has the VBMI byte permutes.
+const tessel::SimdKernels<ColourTablesRowFn>& colourTablesRowKernels();
+
 // Passes blue, green and red of every pixel of `in` through their tables into `out` (same size;
 // may be `in`); alpha is copied. Rows run in parallel.
 inline void applyColourTables(const tessel::Frame& in, const tessel::Frame& out, const ColourTables& tables) {
+    const ColourTablesRowFn colourTablesRow = colourTablesRowKernels().chosen();
     tessel::parallelRange(in.height, kRowStripes, [&](const cv::Range& rows) {
-        const uint8_t *blue = tables[0].data(), *green = tables[1].data(), *red = tables[2].data();
-        for (int y = rows.start; y < rows.end; ++y) {
-            const uint8_t* s = in.row(y);
-            uint8_t* o = out.row(y);
-            for (int x = 0; x < 4 * in.width; x += 4) {
-                const uint8_t b = blue[s[x]], g = green[s[x + 1]], r = red[s[x + 2]], a = s[x + 3];
-                o[x] = b;
-                o[x + 1] = g;
-                o[x + 2] = r;
-                o[x + 3] = a;
-            }
-        }
+        for (int y = rows.start; y < rows.end; ++y) colourTablesRow(in.row(y), out.row(y), in.width, tables);
     });
 }
 

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "compositing/BlendTables.h"
+#include "framework/ByteTableLookup.h"
 #include "framework/EffectParams.h"
 #include "framework/Frame.h"
 #include "framework/Stripes.h"
@@ -14,12 +15,7 @@ using tessel::Frame;
 
 namespace {
 
-// Per-frame lookups of the mix: the tone weighted by the strength for every grey value, and the
-// weight of the input colour, so that the pixel loop only weighs, adds and premultiplies.
-struct ToneMix {
-    uint32_t toneOfGrey[256];  // channel c in bits 8c..8c+7, alpha byte 0
-    uint8_t inputWeight;       // 255 - strength
-};
+using toneMapping::ToneMix;
 
 // a * b / 255 rounded to nearest, as the multiply table holds it (a * b never lies halfway).
 uint8_t multiplyRounded(int a, int b) {
@@ -39,7 +35,8 @@ ToneMix prepareMix(const imageC::BlendTables& t, int32_t dark, int32_t light, in
         const auto u = static_cast<uint8_t>(static_cast<int>(static_cast<float>(position) * 255.0f));
         for (int c = 0; c < 3; ++c) {
             const uint8_t tone = add[t.mul(channelOf(dark, c), 255 - u) * 256 + t.mul(channelOf(light, c), u)];
-            mix.toneOfGrey[g] |= static_cast<uint32_t>(t.mul(tone, static_cast<uint8_t>(strength))) << (8 * c);
+            mix.toneOfGreyByChannel[c][g] = t.mul(tone, static_cast<uint8_t>(strength));
+            mix.toneOfGrey[g] |= static_cast<uint32_t>(mix.toneOfGreyByChannel[c][g]) << (8 * c);
         }
     }
     mix.inputWeight = static_cast<uint8_t>(255 - strength);
@@ -103,7 +100,59 @@ void toneMapRow(const ToneMix& mix, const uint8_t* grey, const uint8_t* pixel, u
     for (; x < count; ++x) toneMapPixel(mix, grey[x], pixel + 4 * x, target + 4 * x);
 }
 
+// multiplyRounded on 32 16-bit lanes holding bytes: (s + (s >> 8)) >> 8 equals (s * 257) >> 16
+// for every 16-bit s (they could differ only if the two bytes of s added up to 511).
+QOR_TARGET_AVX512_VBMI __m512i multiplyRoundedLanes(__m512i a, __m512i b) {
+    const __m512i scaled = _mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128));
+    return _mm512_mulhi_epu16(scaled, _mm512_set1_epi16(257));
+}
+
+// multiplyRounded on 64 byte pairs, widened to 16 bits and packed back in the same order.
+QOR_TARGET_AVX512_VBMI __m512i multiplyRounded(__m512i a, __m512i b) {
+    const __m512i zero = _mm512_setzero_si512();
+    return _mm512_packus_epi16(multiplyRoundedLanes(_mm512_unpacklo_epi8(a, zero), _mm512_unpacklo_epi8(b, zero)),
+                               multiplyRoundedLanes(_mm512_unpackhi_epi8(a, zero), _mm512_unpackhi_epi8(b, zero)));
+}
+
+// toneMapRow sixteen pixels at a time: each pixel's grey value is spread over its four bytes and
+// looked up in the per-channel tone tables, which gives the toneOfGrey words without a gather.
+QOR_TARGET_AVX512_VBMI void toneMapRowVbmi(const ToneMix& mix, const uint8_t* grey, const uint8_t* pixel,
+                                           uint8_t* target, int count) {
+    const tessel::ByteTableRegisters tones[3] = {tessel::loadByteTable(mix.toneOfGreyByChannel[0]),
+                                                 tessel::loadByteTable(mix.toneOfGreyByChannel[1]),
+                                                 tessel::loadByteTable(mix.toneOfGreyByChannel[2])};
+    alignas(64) uint8_t spreadOrder[64], alphaOrder[64];
+    for (int i = 0; i < 64; ++i) {
+        spreadOrder[i] = static_cast<uint8_t>(i / 4);
+        alphaOrder[i] = static_cast<uint8_t>((i % 16) / 4 * 4 + 3);  // within each 16-byte lane
+    }
+    const __m512i spread = _mm512_load_si512(spreadOrder), alphaEverywhere = _mm512_load_si512(alphaOrder);
+    const __m512i inputWeight = _mm512_set1_epi8(static_cast<char>(mix.inputWeight));
+    constexpr uint64_t kAlphaBytes = 0x8888888888888888ull;
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m512i input = _mm512_loadu_si512(pixel + 4 * x);
+        const __m512i greys = _mm512_permutexvar_epi8(spread, _mm512_zextsi128_si512(_mm_loadu_si128(
+                                                                  reinterpret_cast<const __m128i*>(grey + x))));
+        __m512i tone = _mm512_setzero_si512();
+        for (int c = 0; c < 3; ++c) {
+            tone = _mm512_mask_blend_epi8(tessel::kChannelBytes[c], tone, tessel::lookUpBytes(tones[c], greys));
+        }
+        // Unsigned 8-bit addition saturates, as the add table does.
+        const __m512i mixed = _mm512_adds_epu8(tone, multiplyRounded(input, inputWeight));
+        const __m512i premultiplied = multiplyRounded(mixed, _mm512_shuffle_epi8(input, alphaEverywhere));
+        _mm512_storeu_si512(target + 4 * x, _mm512_mask_blend_epi8(kAlphaBytes, premultiplied, input));
+    }
+    toneMapRow(mix, grey + x, pixel + 4 * x, target + 4 * x, count - x);
+}
+
 }  // namespace
+
+const tessel::SimdKernels<toneMapping::ToneMapRowFn>& toneMapping::toneMapRowKernels() {
+    static const tessel::SimdKernels<ToneMapRowFn> kernels{toneMapRow, nullptr,
+                                                           tessel::machineRunsVbmi() ? toneMapRowVbmi : nullptr};
+    return kernels;
+}
 
 const tessel::ParamTable<NLEToneMapToSelectColor> NLEToneMapToSelectColor::kParams{
     {"lightLuma", &NLEToneMapToSelectColor::lightLuma, 0xFFFFFF},
@@ -128,8 +177,9 @@ int32_t NLEToneMapToSelectColor::Transform(uint8_t* dst, int32_t dstWidth, int32
     const imageC::BlendTables& t = *imageC::getBlendTables();
     const ToneMix mix = prepareMix(t, darkLuma, lightLuma, strength, greyMin, greyMax - greyMin + 0.01);
 
+    const toneMapping::ToneMapRowFn row = toneMapping::toneMapRowKernels().chosen();
     tessel::parallelRange(in.height, -1, [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) toneMapRow(mix, grey.ptr<uint8_t>(y), in.row(y), out.row(y), in.width);
+        for (int y = rows.start; y < rows.end; ++y) row(mix, grey.ptr<uint8_t>(y), in.row(y), out.row(y), in.width);
     });
     return 0;
 }

@@ -3,6 +3,27 @@
 #include <opencv2/core.hpp>
 
 #include "framework/EffectParams.h"
+#include "framework/SimdDispatch.h"
+
+namespace toneMapping {
+
+// Per-frame lookups of the mix: the tone weighted by the strength for every grey value, and the
+// weight of the input colour, so that the pixel loop only weighs, adds and premultiplies.
+struct ToneMix {
+    uint32_t toneOfGrey[256];             // channel c in bits 8c..8c+7, alpha byte 0
+    uint8_t toneOfGreyByChannel[3][256];  // the same bytes, one table per channel
+    uint8_t inputWeight;                  // 255 - strength
+};
+
+// Mixes `count` pixels with the tones of their grey values: per colour channel the tone plus
+// mul(input, inputWeight), saturated, premultiplied by the input alpha; alpha is kept.
+using ToneMapRowFn = void (*)(const ToneMix& mix, const uint8_t* grey, const uint8_t* pixel, uint8_t* target,
+                              int count);
+
+// A four-pixel version, and an AVX-512 one where the processor has the VBMI byte permutes.
+const tessel::SimdKernels<ToneMapRowFn>& toneMapRowKernels();
+
+}  // namespace toneMapping
 
 // Duotone: each pixel's grey value, stretched over the frame's own darkest to brightest grey,
 // picks a tone on the gradient from the dark colour ("darkLuma") to the light colour
