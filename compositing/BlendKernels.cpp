@@ -10,6 +10,10 @@
 #include "compositing/BlendRules.h"
 #include "compositing/BlendTables.h"
 
+// GCC 12's AVX-512 intrinsics start from a deliberately undefined register, which the
+// uninitialised-value warnings report once inlined.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 namespace imageC {
 namespace sse2 {
 

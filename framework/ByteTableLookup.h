@@ -10,14 +10,7 @@
 
 #include "framework/SimdDispatch.h"
 
-#define QOR_TARGET_AVX512_VBMI [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")]]
-
 namespace tessel {
-
-// Whether the avx512 path may use the VBMI permutes too.
-inline bool machineRunsVbmi() {
-    return machineRuns(SimdPath::avx512) && __builtin_cpu_supports("avx512vbmi");
-}
 
 // A 256-byte table in four registers.
 struct ByteTableRegisters {

@@ -6,6 +6,9 @@
 namespace tessel {
 
 bool machineRuns(SimdPath path) {
+    // Kernel tables may be set up by static initialisers, which can run before the runtime has
+    // read the processor's features on its own.
+    __builtin_cpu_init();
     switch (path) {
     case SimdPath::sse2:
         return true;
@@ -18,6 +21,8 @@ bool machineRuns(SimdPath path) {
     }
     return false;
 }
+
+bool machineRunsVbmi() { return machineRuns(SimdPath::avx512) && __builtin_cpu_supports("avx512vbmi"); }
 
 const char* simdPathName(SimdPath path) {
     switch (path) {

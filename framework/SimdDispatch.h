@@ -13,6 +13,9 @@
 
 #define QOR_TARGET_AVX2 [[gnu::target("avx2")]]
 #define QOR_TARGET_AVX512 [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq")]]
+// The AVX-512 path plus the VBMI byte permutes, which not every AVX-512 processor has: kernels
+// compiled for it check machineRunsVbmi() as well.
+#define QOR_TARGET_AVX512_VBMI [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")]]
 
 namespace tessel {
 
@@ -27,6 +30,9 @@ bool machineRuns(SimdPath path);
 SimdPath chosenSimdPath();
 
 const char* simdPathName(SimdPath path);
+
+// Whether the avx512 path may use the VBMI byte permutes too.
+bool machineRunsVbmi();
 
 // The versions of one kernel. Unset wider versions fall back to the next narrower one.
 template <class Fn>

@@ -133,12 +133,10 @@ void curveFour(const CurveLookups& l, const uint8_t* pixel, uint8_t* target) {
 }
 #endif
 
-// The sixteen-pixel path looks the curves up with vpermb, which needs AVX-512 VBMI on top of the
-// AVX-512 path's instruction sets. GCC 12's AVX-512 intrinsics start from a deliberately undefined
+// The sixteen-pixel path looks the curves up with vpermb (AVX-512 VBMI). GCC 12's AVX-512 intrinsics start from a deliberately undefined
 // register, which the uninitialised-value warnings report once inlined.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#define QOR_TARGET_AVX512_VBMI [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")]]
 
 // A 256-byte table in four registers, looked up for all 64 bytes of a register at once.
 struct ByteTable {
@@ -224,12 +222,8 @@ QOR_TARGET_AVX512_VBMI int sixteenPixelsAtATime(const CurveLookups& l, const uin
 }
 
 using WidePixels = int (*)(const CurveLookups&, const uint8_t*, uint8_t*, int);
-const tessel::SimdKernels<WidePixels> kWidePixels{noWidePixels, nullptr, [] {
-                                                      __builtin_cpu_init();
-                                                      return __builtin_cpu_supports("avx512vbmi")
-                                                                 ? WidePixels(sixteenPixelsAtATime)
-                                                                 : nullptr;
-                                                  }()};
+const tessel::SimdKernels<WidePixels> kWidePixels{
+    noWidePixels, nullptr, tessel::machineRunsVbmi() ? WidePixels(sixteenPixelsAtATime) : nullptr};
 
 void curveRow(const CurveLookups& l, const uint8_t* pixel, uint8_t* target, int count, tessel::SimdPath path) {
     int x = kWidePixels.at(path)(l, pixel, target, count);
