@@ -30,15 +30,12 @@ void HslThreeBands(benchmark::State& state) {
 
 void RgbCurves(benchmark::State& state) {
     auto effect = qortest::makeEffect<NLERGBCurveEffect>();
-    const auto setText = [&](const char* name, const char* text) {
-        tessel::ParamValue value;
-        value.text = text;
-        effect->SetParameter(name, tessel::toCode(tessel::ParamType::String), value);
-    };
-    setText("rKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.6},{"_time":1,"_value":1}])");
-    setText("gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
-    setText("bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.4},{"_time":1,"_value":1}])");
-    setText("yKnots", R"([{"_time":0,"_value":0},{"_time":0.25,"_value":0.2},{"_time":0.75,"_value":0.8},{"_time":1,"_value":1}])");
+    using qortest::setText;
+    setText(*effect, "rKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.6},{"_time":1,"_value":1}])");
+    setText(*effect, "gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
+    setText(*effect, "bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.4},{"_time":1,"_value":1}])");
+    setText(*effect, "yKnots", R"([{"_time":0,"_value":0},{"_time":0.25,"_value":0.2},)"
+                               R"({"_time":0.75,"_value":0.8},{"_time":1,"_value":1}])");
     renderFrames(state, *effect);
 }
 

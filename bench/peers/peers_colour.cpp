@@ -43,16 +43,12 @@ void compareHsl(const peers::FrameSize& size, const cv::Mat& in, const cv::Mat& 
 // The same knots on both sides: red, green and blue curves and a master curve over them.
 void compareCurves(const peers::FrameSize& size, const cv::Mat& in, const cv::Mat& out) {
     auto curves = qortest::makeEffect<NLERGBCurveEffect>();
-    const auto setKnots = [&](const char* name, const char* text) {
-        tessel::ParamValue value;
-        value.text = text;
-        curves->SetParameter(name, tessel::toCode(tessel::ParamType::String), value);
-    };
-    setKnots("rKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.6},{"_time":1,"_value":1}])");
-    setKnots("gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
-    setKnots("bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.4},{"_time":1,"_value":1}])");
-    setKnots("yKnots",
-             R"([{"_time":0,"_value":0},{"_time":0.25,"_value":0.2},{"_time":0.75,"_value":0.8},{"_time":1,"_value":1}])");
+    using qortest::setText;
+    setText(*curves, "rKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.6},{"_time":1,"_value":1}])");
+    setText(*curves, "gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
+    setText(*curves, "bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.4},{"_time":1,"_value":1}])");
+    setText(*curves, "yKnots", R"([{"_time":0,"_value":0},{"_time":0.25,"_value":0.2},)"
+                               R"({"_time":0.75,"_value":0.8},{"_time":1,"_value":1}])");
     FilterGraph peer("curves",
                      "r='0/0 0.5/0.6 1/1':g='0/0.05 1/0.95':b='0/0 0.5/0.4 1/1':master='0/0 0.25/0.2 0.75/0.8 1/1'",
                      AV_PIX_FMT_BGRA, {in});

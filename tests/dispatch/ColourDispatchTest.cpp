@@ -77,15 +77,11 @@ TEST(ColourDispatch, ColourWheelsGiveTheSameBytesOnEveryPath) {
 
 TEST(ColourDispatch, RgbCurvesGiveTheSameBytesOnEveryPath) {
     auto effect = qortest::makeEffect<NLERGBCurveEffect>();
-    const auto setText = [&](const char* name, const char* text) {
-        tessel::ParamValue value;
-        value.text = text;
-        effect->SetParameter(name, tessel::toCode(tessel::ParamType::String), value);
-    };
-    setText("rKnots", R"([{"_time":0,"_value":0.1},{"_time":0.5,"_value":0.7},{"_time":1,"_value":1}])");
-    setText("gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
-    setText("bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.3},{"_time":1,"_value":1}])");
-    setText("yKnots", R"([{"_time":0,"_value":0.2},{"_time":0.25,"_value":0.1},)"
+    using qortest::setText;
+    setText(*effect, "rKnots", R"([{"_time":0,"_value":0.1},{"_time":0.5,"_value":0.7},{"_time":1,"_value":1}])");
+    setText(*effect, "gKnots", R"([{"_time":0,"_value":0.05},{"_time":1,"_value":0.95}])");
+    setText(*effect, "bKnots", R"([{"_time":0,"_value":0},{"_time":0.5,"_value":0.3},{"_time":1,"_value":1}])");
+    setText(*effect, "yKnots", R"([{"_time":0,"_value":0.2},{"_time":0.25,"_value":0.1},)"
                       R"({"_time":0.75,"_value":0.9},{"_time":1,"_value":1}])");
     expectSameBytesOnEveryPath(*effect);
 }

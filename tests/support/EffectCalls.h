@@ -25,6 +25,10 @@ inline void setFloat(tessel::NLEEffectFilter& effect, const std::string& name, f
     effect.SetParameter(name.c_str(), tessel::toCode(tessel::ParamType::Float), tessel::ParamValue::ofFloat(value));
 }
 
+inline void setText(tessel::NLEEffectFilter& effect, const std::string& name, const std::string& text) {
+    effect.SetParameter(name.c_str(), tessel::toCode(tessel::ParamType::String), tessel::ParamValue::ofString(text));
+}
+
 inline void setInts(tessel::NLEEffectFilter& effect, std::initializer_list<std::pair<const char*, int32_t>> values) {
     for (const auto& [name, value] : values) setInt(effect, name, value);
 }

@@ -13,12 +13,6 @@ using Points = NLERGBCurveEffect::CurvePoints;
 const std::string kIdentity = R"([{"_time": 0, "_value": 0}, {"_time": 0.5, "_value": 0.5}, {"_time": 1, "_value": 1}])";
 const std::string kRaise = R"([{"_time": 0, "_value": 0}, {"_time": 0.5, "_value": 0.7}, {"_time": 1, "_value": 1}])";
 
-void setText(tessel::NLEEffectFilter& effect, const char* name, const std::string& text) {
-    tessel::ParamValue value;
-    value.text = text;
-    effect.SetParameter(name, tessel::toCode(tessel::ParamType::String), value);
-}
-
 std::unique_ptr<NLERGBCurveEffect> curvesWith(const std::string& r, const std::string& g, const std::string& b,
                                               const std::string& y) {
     auto effect = qortest::makeEffect<NLERGBCurveEffect>();
