@@ -9,6 +9,7 @@
 namespace {
 
 using Points = NLERGBCurveEffect::CurvePoints;
+using qortest::setText;
 
 const std::string kIdentity = R"([{"_time": 0, "_value": 0}, {"_time": 0.5, "_value": 0.5}, {"_time": 1, "_value": 1}])";
 const std::string kRaise = R"([{"_time": 0, "_value": 0}, {"_time": 0.5, "_value": 0.7}, {"_time": 1, "_value": 1}])";
