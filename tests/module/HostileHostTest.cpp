@@ -210,7 +210,12 @@ HostAnswer hostileText(Rng& rng, const qorfx::ParamAnnouncement& param) {
     }
 }
 
-HostAnswer hostileAnswer(Rng& rng, const qorfx::ParamAnnouncement& param) {
+// A hostile value for `param`, or (with probability 1 - `hostility`) its default, so that cases with
+// few odd values reach the paths that do real work.
+HostAnswer hostileAnswer(Rng& rng, const qorfx::ParamAnnouncement& param, double hostility) {
+    if (!chance(rng, hostility)) {
+        return param.isNumeric() ? numberAnswer(param.defaultValue()) : textAnswer(param.text, "default");
+    }
     if (chance(rng, 0.05)) {
         HostAnswer silent;
         silent.answered = false;
@@ -356,12 +361,12 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
                                         : soundGeometry(rng, hostileLength(rng, 16), hostileLength(rng, 16));
         c.output = filledFrame(rng, c.outputBroken && !outputNull ? brokenGeometry(rng, sound) : sound, outputNull);
     }
-    const int secondKind = uniform(rng, 0, 9);  // 0 none, 1 null data, 2 broken, 3..5 another size, else same
+    const int secondKind = uniform(rng, 0, 9);  // 0 none, 1 null data, 2 broken, 3 or 4 another size, else same
     if (secondKind == 0) {
         c.context.inputCount = 1;
     } else {
         c.context.inputCount = 2;
-        const Geometry sound = secondKind <= 5 ? soundGeometry(rng, hostileLength(rng, 16), hostileLength(rng, 16))
+        const Geometry sound = secondKind <= 4 ? soundGeometry(rng, hostileLength(rng, 16), hostileLength(rng, 16))
                                               : soundGeometry(rng, width, height);
         c.second = filledFrame(rng, secondKind == 2 ? brokenGeometry(rng, sound) : sound, secondKind == 1);
     }
@@ -374,8 +379,9 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
     c.context.totalTime = oneOf(rng, {0, 100, -1, std::numeric_limits<int32_t>::max(), uniform(rng, 0, 100000)});
 
     std::string values;
+    const double hostility = oneOf(rng, {0.1, 0.5, 1.0});
     for (const auto& param : effect.params) {
-        HostAnswer answer = hostileAnswer(rng, param);
+        HostAnswer answer = hostileAnswer(rng, param, hostility);
         values += " " + param.name + "=" + answer.shown.substr(0, 24);
         c.context.answers[param.name] = std::move(answer);
     }
@@ -399,13 +405,17 @@ int32_t renderCase(QOREffect& effect, HostileContext& context) {
 }
 
 // Renders to a separate output that starts as a copy of the input; then in place, with a fresh
-// object, on another copy: the same bytes, or a refusal with the frame untouched.
+// object, on another copy: the same bytes, or a refusal with the frame untouched. All copies lie
+// alike in memory, as an effect may choose its path by the buffers' alignment.
 void checkInPlace(qorfx::ModuleHost& host, const std::string& guid, Case& c, Rng& rng) {
-    c.output = copyOf(*c.input, chance(rng, 0.5));
+    const bool againstStart = chance(rng, 0.5);
+    c.input = copyOf(*c.input, againstStart);
+    c.output = copyOf(*c.input, againstStart);
+    c.context.inputs[0] = c.input.get();
     c.context.output = c.output.get();
     const int32_t apart = renderCase(*host.create(guid, 0).get(), c.context);
 
-    auto frame = copyOf(*c.input, chance(rng, 0.5));
+    auto frame = copyOf(*c.input, againstStart);
     const std::vector<uint8_t> before = frame->memory().snapshot();
     c.context.inputs[0] = c.context.output = frame.get();
     const int32_t inPlace = renderCase(*host.create(guid, 0).get(), c.context);
