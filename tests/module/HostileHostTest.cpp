@@ -374,6 +374,14 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
 
     c.context.inputs[0] = c.input.get();
     c.context.inputs[1] = c.second.get();
+    // The same clip as both inputs (never together with the output: a host does not render into a
+    // second input).
+    const bool secondIsMain = !c.inPlace && chance(rng, 0.08);
+    if (secondIsMain) {
+        c.second.reset();
+        c.context.inputCount = 2;
+        c.context.inputs[1] = c.input.get();
+    }
     if (chance(rng, 0.05)) c.context.inputCount = oneOf(rng, {0, -1, 7});
     c.context.currentTime = oneOf(rng, {int64_t{0}, int64_t{20}, int64_t{-5}, int64_t{1} << 40,
                                         int64_t{uniform(rng, 0, 100000)}});
@@ -391,7 +399,7 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
     }
     c.description = effect.name + ": " + describe("in", c.input.get()) + ", " +
                     (c.inPlace ? std::string("out = in") : describe("out", c.output.get())) + ", " +
-                    describe("second", c.second.get()) + " (inputs " + std::to_string(c.context.inputCount) +
+                    (secondIsMain ? std::string("second = in") : describe("second", c.second.get())) + " (inputs " + std::to_string(c.context.inputCount) +
                     "), time " + std::to_string(c.context.currentTime) + "/" + std::to_string(c.context.totalTime) +
                     "," + values;
     return c;
