@@ -25,6 +25,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "module/LoadedModule.h"
 #include "support/GuardedFrame.h"
@@ -406,11 +407,8 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
 }
 
 int32_t renderCase(QOREffect& effect, HostileContext& context) {
-    alarm(kCaseSeconds);
     EXPECT_EQ(effect.UpdateParameters(&context), 0);
-    const int32_t result = effect.Render(&context);
-    alarm(0);
-    return result;
+    return effect.Render(&context);
 }
 
 // Renders to a separate output that starts as a copy of the input; then in place, with a fresh
@@ -463,38 +461,102 @@ void checkApart(QOREffect& effect, Case& c) {
     }
 }
 
+uint32_t chosenSeed() { return static_cast<uint32_t>(fromEnvironment("QOR_HOSTILE_SEED", kDefaultSeed)); }
+
+Rng caseRng(uint32_t seed, long index) {
+    std::seed_seq seeds{seed, static_cast<uint32_t>(index)};
+    return Rng(seeds);
+}
+
+// The bundled pack, started and registered, with the host's log kept out of the way of threads.
+struct HostilePack {
+    LoadedModule module{bundledEffectRoot()};
+    std::vector<const qorfx::EffectAnnouncement*> creatable;
+
+    HostilePack() {
+        module.host().util().keepMessages = false;
+        module.startAndRegister();
+        for (const auto& announced : module.registrar().effects) {
+            if (module.host().create(announced.guid, 0)) creatable.push_back(&announced);
+        }
+    }
+    const qorfx::EffectAnnouncement& effectOf(long index) const {
+        return *creatable[static_cast<std::size_t>(index) % creatable.size()];
+    }
+};
+
 }  // namespace
 
 TEST(HostileHost, EveryEffectSurvivesHostileFramesAndValues) {
-    const auto seed = static_cast<uint32_t>(fromEnvironment("QOR_HOSTILE_SEED", kDefaultSeed));
+    const uint32_t seed = chosenSeed();
     const long cases = fromEnvironment("QOR_HOSTILE_CASES", kDefaultCases);
     const long only = fromEnvironment("QOR_HOSTILE_CASE", -1);
     std::printf("hostile host: seed %u, %ld cases (QOR_HOSTILE_SEED, QOR_HOSTILE_CASES, QOR_HOSTILE_CASE)\n", seed,
                 cases);
-
-    LoadedModule module(bundledEffectRoot());
-    module.startAndRegister();
-    std::vector<std::pair<const qorfx::EffectAnnouncement*, qorfx::EffectHandle>> effects;
-    for (const auto& announced : module.registrar().effects) {
-        if (qorfx::EffectHandle effect = module.host().create(announced.guid, 0)) {
-            effects.emplace_back(&announced, std::move(effect));
-        }
-    }
-    ASSERT_EQ(effects.size(), 23u);
+    HostilePack pack;
+    ASSERT_EQ(pack.creatable.size(), 23u);
+    // One object per effect renders every frame apart, as a host reuses it from frame to frame.
+    std::vector<qorfx::EffectHandle> objects;
+    for (const auto* announced : pack.creatable) objects.push_back(pack.module.host().create(announced->guid, 0));
 
     const CrashReporter reporter;
     for (long index = only >= 0 ? only : 0; index < (only >= 0 ? only + 1 : cases); ++index) {
-        auto& [announced, effect] = effects[static_cast<std::size_t>(index) % effects.size()];
-        std::seed_seq seeds{seed, static_cast<uint32_t>(index)};
-        Rng rng(seeds);
-        Case c = makeCase(rng, *announced);
+        const qorfx::EffectAnnouncement& announced = pack.effectOf(index);
+        Rng rng = caseRng(seed, index);
+        Case c = makeCase(rng, announced);
         std::snprintf(gCurrentCase, sizeof gCurrentCase, "seed %u case %ld: %s", seed, index, c.description.c_str());
         SCOPED_TRACE(gCurrentCase);
+        alarm(kCaseSeconds);
         if (c.inPlace) {
-            checkInPlace(module.host(), announced->guid, c, rng);
+            checkInPlace(pack.module.host(), announced.guid, c, rng);
         } else {
-            checkApart(*effect.get(), c);
+            checkApart(*objects[static_cast<std::size_t>(index) % objects.size()].get(), c);
         }
+        alarm(0);
         if (::testing::Test::HasFailure()) break;
+    }
+}
+
+// A host drives its effect objects from threads of its own. Objects rendering at the same time on
+// four threads render the bytes each renders alone: nothing they share is written unguarded.
+TEST(HostileHost, ObjectsOnSeveralThreadsRenderWhatEachRendersAlone) {
+    const uint32_t seed = chosenSeed();
+    const long cases = std::max(23L, fromEnvironment("QOR_HOSTILE_CASES", kDefaultCases) / 8);
+    HostilePack pack;
+    struct Outcome {
+        int32_t result;
+        std::vector<uint8_t> bytes;
+    };
+    // Case `index` rendered apart by a fresh object (an in-place case on a copy of its input).
+    const auto outcomeOf = [&](long index) {
+        Rng rng = caseRng(seed, index);
+        Case c = makeCase(rng, pack.effectOf(index));
+        if (c.inPlace) c.output = copyOf(*c.input, false);
+        c.context.output = c.output.get();
+        const int32_t result = renderCase(*pack.module.host().create(pack.effectOf(index).guid, 0).get(), c.context);
+        return Outcome{result, c.output->memory().snapshot()};
+    };
+    std::vector<Outcome> alone;
+    for (long index = 0; index < cases; ++index) alone.push_back(outcomeOf(index));
+
+    constexpr int kThreads = 4;
+    std::vector<std::thread> threads;
+    std::vector<std::vector<long>> differing(kThreads);
+    alarm(kCaseSeconds * 5);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (long index = t; index < cases; index += kThreads) {
+                const Outcome together = outcomeOf(index);
+                const Outcome& expected = alone[static_cast<std::size_t>(index)];
+                if (together.result != expected.result || together.bytes != expected.bytes) {
+                    differing[t].push_back(index);
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    alarm(0);
+    for (const auto& indices : differing) {
+        for (const long index : indices) ADD_FAILURE() << "seed " << seed << " case " << index << " differs on threads";
     }
 }
