@@ -100,7 +100,9 @@ struct HostAnswer {
     float single = 0;
     double number = 0;
     std::string text;
-    std::string shown;  // how the case description shows it
+    bool nullText = false;      // a text answer whose pointer is null
+    int32_t answeredKind = 0;   // when not 0, the kind the host answers in, whatever was asked
+    std::string shown;          // how the case description shows it
 };
 
 HostAnswer numberAnswer(double value) {
@@ -218,20 +220,26 @@ HostAnswer hostileAnswer(Rng& rng, const qorfx::ParamAnnouncement& param, double
     if (!chance(rng, hostility)) {
         return param.isNumeric() ? numberAnswer(param.defaultValue()) : textAnswer(param.text, "default");
     }
-    if (chance(rng, 0.05)) {
-        HostAnswer silent;
-        silent.answered = false;
-        silent.shown = "unanswered";
-        return silent;
-    }
+    HostAnswer answer;
     switch (param.widget) {
     case qorfx::ParamWidget::String:
-    case qorfx::ParamWidget::ListMask: return hostileText(rng, param);
+    case qorfx::ParamWidget::ListMask: answer = hostileText(rng, param); break;
     case qorfx::ParamWidget::Float:
     case qorfx::ParamWidget::Double:
-    case qorfx::ParamWidget::Mult100: return hostileReal(rng, param);
-    default: return hostileInteger(rng, param);
+    case qorfx::ParamWidget::Mult100: answer = hostileReal(rng, param); break;
+    default: answer = hostileInteger(rng, param); break;
     }
+    if (chance(rng, 0.05)) {
+        answer.answered = false;
+        answer.shown = "unanswered";
+    } else if (chance(rng, 0.05)) {
+        answer.answeredKind = oneOf(rng, {3, 5, 6, 7, 8, 9, 12});
+        answer.shown += " as kind " + std::to_string(answer.answeredKind);
+    } else if (chance(rng, 0.03)) {
+        answer.nullText = true;
+        answer.shown = "null text";
+    }
+    return answer;
 }
 
 // ---- The host's side of one frame --------------------------------------------------------------
@@ -254,12 +262,14 @@ public:
         const auto found = answers.find(name);
         if (found == answers.end() || !found->second.answered) return 1;
         const HostAnswer& answer = found->second;
+        if (answer.answeredKind != 0) value->kind = answer.answeredKind;
         switch (value->kind) {
         case 3: value->payload.i = answer.integer; return 0;
         case 5: value->payload.f = answer.single; return 0;
         case 6: value->payload.d = answer.number; return 0;
         case 7: value->payload.b = answer.integer != 0; return 0;
-        case 8: value->payload.text = answer.text.c_str(); return 0;
+        case 8: value->payload.text = answer.nullText ? nullptr : answer.text.c_str(); return 0;
+        case 9: value->payload.pointer = static_cast<uint64_t>(answer.integer); return 0;
         case 12: value->payload.point = {answer.integer, answer.integer}; return 0;
         default: return 1;
         }
