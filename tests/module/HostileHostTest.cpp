@@ -8,18 +8,21 @@
 // padding or its inputs, or refuses (4) and leaves the output exactly as it was; a frame missing
 // its output or main input is refused (a main input without pixels may instead be finished at
 // once, untouched); in place it renders the bytes it renders to a separate output, or refuses
-// without touching the frame.
+// without touching the frame. Objects rendering at once on several threads render what each
+// renders alone.
 //
 // The cases come from a fixed seed (QOR_HOSTILE_SEED changes it); QOR_HOSTILE_CASES sets their
 // number and QOR_HOSTILE_CASE replays a single one.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
-#include <cstring>
-#include <iterator>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
@@ -50,7 +53,7 @@ int uniform(Rng& rng, int low, int high) { return std::uniform_int_distribution<
 double uniformReal(Rng& rng, double low, double high) { return std::uniform_real_distribution<double>(low, high)(rng); }
 bool chance(Rng& rng, double p) { return std::bernoulli_distribution(p)(rng); }
 template <class T, std::size_t N>
-const T& oneOf(Rng& rng, const T (&items)[N]) {
+T oneOf(Rng& rng, const T (&items)[N]) {
     return items[static_cast<std::size_t>(uniform(rng, 0, static_cast<int>(N) - 1))];
 }
 
