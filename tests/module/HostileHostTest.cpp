@@ -294,7 +294,8 @@ int hostileLength(Rng& rng, int stripes) {
 }
 
 Geometry soundGeometry(Rng& rng, int width, int height) {
-    const int padding = chance(rng, 0.4) ? 0 : 4 * oneOf(rng, {1, 3, 4, 16, 255});
+    // Some paddings are not whole pixels: rows then start at any byte.
+    const int padding = chance(rng, 0.4) ? 0 : oneOf(rng, {4, 12, 16, 64, 1020, 1, 2, 3, 5});
     return {width, height, 4 * width + padding};
 }
 
