@@ -147,12 +147,16 @@ HostAnswer hostileReal(Rng& rng, const qorfx::ParamAnnouncement& param) {
     }
 }
 
+int32_t saturatedInt(double value) {
+    return static_cast<int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
+}
+
 HostAnswer hostileInteger(Rng& rng, const qorfx::ParamAnnouncement& param) {
-    const auto lo = static_cast<int32_t>(param.minimum()), hi = static_cast<int32_t>(param.maximum());
+    const int32_t lo = saturatedInt(param.minimum()), hi = saturatedInt(param.maximum());
     const int32_t extremes[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), -1, 0, 1,
                                 1 << 30, -(1 << 30), 65536, 0xFFFFFF, 256};
     switch (uniform(rng, 0, 5)) {
-    case 0: return integerAnswer(static_cast<int32_t>(param.defaultValue()));
+    case 0: return integerAnswer(saturatedInt(param.defaultValue()));
     case 1: return integerAnswer(chance(rng, 0.5) ? lo : hi);
     case 2:
     case 3: return integerAnswer(lo < hi ? uniform(rng, lo, hi) : lo);
