@@ -361,6 +361,7 @@ struct Case {
     std::unique_ptr<GuardedFrame> input, second, output;
     bool inPlace = false;
     bool inputBroken = false, outputBroken = false;
+    bool outputMissing = false;  // the host hands no output buffer object at all
     HostileContext context;
 };
 
@@ -393,6 +394,9 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
 
     c.context.inputs[0] = c.input.get();
     c.context.inputs[1] = c.second.get();
+    // No buffer object at all for a broken output or main input.
+    c.outputMissing = c.outputBroken && chance(rng, 0.3);
+    if (c.inputBroken && chance(rng, 0.3)) c.context.inputs[0] = nullptr;
     // The same clip as both inputs (never together with the output: a host does not render into a
     // second input).
     const bool secondIsMain = !c.inPlace && chance(rng, 0.08);
@@ -416,8 +420,9 @@ Case makeCase(Rng& rng, const qorfx::EffectAnnouncement& effect) {
     if (!c.context.answers.count("skinProtect") && chance(rng, 0.1)) {
         c.context.answers["skinProtect"] = integerAnswer(uniform(rng, -5, 120));
     }
-    c.description = effect.name + ": " + describe("in", c.input.get()) + ", " +
-                    (c.inPlace ? std::string("out = in") : describe("out", c.output.get())) + ", " +
+    c.description = effect.name + ": " + describe("in", c.context.inputs[0] ? c.input.get() : nullptr) + ", " +
+                    (c.inPlace ? std::string("out = in") : describe("out", c.outputMissing ? nullptr : c.output.get())) +
+                    ", " +
                     (secondIsMain ? std::string("second = in") : describe("second", c.second.get())) + " (inputs " + std::to_string(c.context.inputCount) +
                     "), time " + std::to_string(c.context.currentTime) + "/" + std::to_string(c.context.totalTime) +
                     "," + values;
@@ -455,7 +460,7 @@ void checkInPlace(qorfx::ModuleHost& host, const std::string& guid, Case& c, Rng
 }
 
 void checkApart(QOREffect& effect, Case& c) {
-    c.context.output = c.output.get();
+    c.context.output = c.outputMissing ? nullptr : c.output.get();
     const std::vector<uint8_t> inputBefore = c.input->memory().snapshot();
     const std::vector<uint8_t> outputBefore = c.output->memory().snapshot();
     const std::vector<uint8_t> secondBefore = c.second ? c.second->memory().snapshot() : std::vector<uint8_t>{};
@@ -468,7 +473,8 @@ void checkApart(QOREffect& effect, Case& c) {
     }
     // A main input without a single pixel leaves nothing to process: an effect may finish at once.
     const Geometry& in = c.input->geometry();
-    const bool nothingToDo = c.input->hasData() && !c.outputBroken && (in.width < 1 || in.height < 1);
+    const bool nothingToDo =
+        c.context.inputs[0] && c.input->hasData() && !c.outputBroken && (in.width < 1 || in.height < 1);
     if ((c.inputBroken || c.outputBroken) && !nothingToDo) {
         EXPECT_EQ(result, 4) << "a frame without a usable output or input";
     }
@@ -516,6 +522,10 @@ TEST(HostileHost, EveryEffectSurvivesHostileFramesAndValues) {
     // One object per effect renders every frame apart, as a host reuses it from frame to frame.
     std::vector<qorfx::EffectHandle> objects;
     for (const auto* announced : pack.creatable) objects.push_back(pack.module.host().create(announced->guid, 0));
+    for (const auto& object : objects) {
+        EXPECT_EQ(object->UpdateParameters(nullptr), 0);
+        EXPECT_EQ(object->Render(nullptr), 4) << "a render without a context";
+    }
 
     const CrashReporter reporter;
     for (long index = only >= 0 ? only : 0; index < (only >= 0 ? only + 1 : cases); ++index) {
