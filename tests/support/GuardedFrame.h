@@ -27,6 +27,7 @@ public:
         if (mapped == MAP_FAILED) throw std::runtime_error("cannot map a guarded frame");
         mapped_ = static_cast<uint8_t*>(mapped);
         if (mprotect(mapped_, page, PROT_NONE) != 0 || mprotect(mapped_ + page + inner, page, PROT_NONE) != 0) {
+            munmap(mapped_, mappedSize_);
             throw std::runtime_error("cannot protect the guard pages of a frame");
         }
         data_ = againstStart ? mapped_ + page : mapped_ + page + inner - size;
