@@ -123,12 +123,19 @@ void transferRow(const uint8_t* pixel, uint8_t* target, const LabPlanes& planes,
     });
 }
 
+// Bytes from a valid frame's first pixel to its last one. The last row ends with its pixels: a host
+// may hand a frame that ends there (the bottom rows of a larger picture), so the padding a full
+// stride would add after it need not exist.
+std::size_t spannedBytes(const Frame& frame) {
+    return static_cast<std::size_t>(frame.stride) * static_cast<std::size_t>(frame.height - 1) +
+           static_cast<std::size_t>(frame.width) * Frame::kChannels;
+}
+
 // Both frames valid, the output covering the input, and the memory behind them mapped: the input
-// readable over stride × height bytes, the output writable over as many of its own.
+// readable and the output writable over every byte of their rows.
 bool buffersUsable(const Frame& in, const Frame& out) {
     if (!out.canHold(in)) return false;
-    return platform::isReadable(in.data, static_cast<std::size_t>(in.stride) * static_cast<std::size_t>(in.height)) &&
-           platform::isWritable(out.data, static_cast<std::size_t>(out.stride) * static_cast<std::size_t>(out.height));
+    return platform::isReadable(in.data, spannedBytes(in)) && platform::isWritable(out.data, spannedBytes(out));
 }
 
 bool aligned(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) % 16 == 0; }

@@ -10,6 +10,7 @@
 #include "plugins/qorCommonFxPlugin/colour/NLEMatchColorEffectV2.h"
 #include "effects/colour/ColourMatchTesting.h"
 #include "support/EffectChecks.h"
+#include "support/GuardedFrame.h"
 
 using qortest::maxDifference;
 using qortest::PaddedFrame;
@@ -80,6 +81,17 @@ TEST(MatchColourV2, RefusesUnusableBuffersWith3AndALogLine) {
         EXPECT_EQ(log.messages, std::vector<std::string>{"4 file[NLEMatchColorEffectV2.cpp], line[645]"}) << c.what;
     }
     EXPECT_TRUE(qortest::leftUntouched(out) && qortest::leftUntouched(narrower));
+}
+
+// Padded rows whose last row ends right before an inaccessible page (the bottom of a larger
+// picture) are usable: only the bytes of the rows are probed, not a full stride after the last.
+TEST(MatchColourV2, RendersFramesWhoseLastRowEndsAtUnmappedMemory) {
+    const cv::Mat picture = qortest::noisePicture(40, 30, 5);
+    const qortest::Geometry geometry{40, 30, 40 * 4 + 12};
+    qortest::GuardedFrame in(geometry, false), out(geometry, false);
+    for (int y = 0; y < 30; ++y) std::memcpy(in.row(y), picture.ptr(y), 40 * 4);
+    const auto frame = [&](qortest::GuardedFrame& f) { return tessel::Frame{f.GetData(), 40, 30, geometry.stride}; };
+    EXPECT_EQ(qortest::render(*matchEffect(kWarm), frame(out), frame(in)), 0);
 }
 
 // Off, strength 0, no targets or a black frame: the input passes byte for byte.
