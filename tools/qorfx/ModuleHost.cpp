@@ -35,6 +35,7 @@ void HostUtil::Log(int32_t level, const char* format, ...) {
     char text[2048];
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
+    const std::lock_guard<std::mutex> lock(logMutex_);
     if (keepMessages) messages.push_back({level, text});
     if (level >= echoLevel) std::fprintf(stderr, "%s: module log (level %d): %s\n", echoPrefix.c_str(), level, text);
 }

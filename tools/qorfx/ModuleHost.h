@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,10 +31,11 @@ public:
     explicit HostUtil(HostPaths paths) : paths_(std::move(paths)) {}
 
     int32_t GetPath(int32_t kind, char* buffer, int32_t size) override;
+    // Callable from any thread: effects and the AI module log from their render threads.
     void Log(int32_t level, const char* format, ...) override;
 
     std::vector<int32_t> pathKindsAsked;
-    std::vector<LogMessage> messages;
+    std::vector<LogMessage> messages;  // read once the rendering threads are done
     // Messages at or above this level are echoed to stderr as they arrive, after the prefix.
     int32_t echoLevel = 4;
     std::string echoPrefix = "qorfx";
@@ -42,6 +44,7 @@ public:
 
 private:
     HostPaths paths_;
+    std::mutex logMutex_;
 };
 
 class SuiteProvider : public QORSuiteProvider {
