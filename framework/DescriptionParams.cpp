@@ -117,7 +117,9 @@ bool readJsonFile(const std::string& path, json& out) {
     if (!stream) return false;
     try {
         out = json::parse(stream);
-    } catch (const json::parse_error&) {
+    } catch (const json::exception&) {
+        // A syntax error, or a number beyond the range of a double, which the library reports as
+        // out_of_range rather than as a parse error.
         out = nullptr;
         return false;
     }

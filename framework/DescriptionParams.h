@@ -29,7 +29,8 @@ bool isEmptyValue(const nlohmann::json& value);
 // the first non-digit); raises std::invalid_argument or std::out_of_range.
 int32_t decimalPrefix(const std::string& text);
 
-// Reads and parses a JSON file; false (and `out` null) when it cannot be opened or parsed.
+// Reads and parses a JSON file; false (and `out` null) when it cannot be opened or parsed, a number
+// too large for a double included. Raises nothing.
 bool readJsonFile(const std::string& path, nlohmann::json& out);
 
 }  // namespace tessel

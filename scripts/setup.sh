@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the tools need.
+# Installs the Debian packages the build, the tests, the benchmarks, the fuzz targets and the tools need.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   frei0r-plugins-dev ffmpeg melt
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -4,6 +4,7 @@
 
 #include "framework/ConfDescription.h"
 #include "framework/DescriptionJson.h"
+#include "framework/DescriptionParams.h"
 #include "support/TestSupport.h"
 
 using namespace tessel;
@@ -160,4 +161,14 @@ TEST(ConfDescription, ReaderTakesTheFolderFromThePath) {
     EXPECT_EQ(info->GetOpenCLSource(), temp.path() + "/fx/k.cl");
     EXPECT_EQ(readConfDescription(temp.path() + "/missing.conf"), nullptr);
     EXPECT_EQ(readConfDescription(temp.write("bad.conf", "{ not json")), nullptr);
+}
+
+TEST(DescriptionFiles, NumberBeyondDoubleRangeIsNoJson) {
+    // The JSON library reports such a number with an out-of-range error, not a parse error; the
+    // readers must still fail quietly, or one bad file ends the start-up walk.
+    qortest::TempFolder temp;
+    json root;
+    EXPECT_FALSE(readJsonFile(temp.write("description.json", R"({"GUID": 1e616})"), root));
+    EXPECT_TRUE(root.is_null());
+    EXPECT_EQ(readConfDescription(temp.write("fx.conf", R"({"GUID": "G", "PARAMS": [{"MIN": -1e400}]})")), nullptr);
 }
