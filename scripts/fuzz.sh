@@ -27,6 +27,9 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDe
   -DQOR_BUILD_TESTS=OFF -DQOR_BUILD_BENCHMARKS=OFF "${launcher[@]}" >"$build/logs/configure.log"
 cmake --build "$build" -j"${QOR_FUZZ_JOBS:-$(nproc)}" --target "${targets[@]}"
 
+# The targets write their description files and trees afresh for every input: keep them in memory.
+[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
+
 failed=0
 for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target"
