@@ -14,7 +14,8 @@
 
 namespace fuzz {
 
-// A folder of this process's own below the temporary folder, removed when the process ends.
+// A folder of this process's own below the temporary folder, removed when the process returns from
+// main (libFuzzer ends some runs without that; scripts/fuzz.sh cleans up after them).
 inline const std::filesystem::path& scratchFolder() {
     struct Scratch {
         std::filesystem::path path;

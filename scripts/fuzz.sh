@@ -27,8 +27,13 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDe
   -DQOR_BUILD_TESTS=OFF -DQOR_BUILD_BENCHMARKS=OFF "${launcher[@]}" >"$build/logs/configure.log"
 cmake --build "$build" -j"${QOR_FUZZ_JOBS:-$(nproc)}" --target "${targets[@]}"
 
-# The targets write their description files and trees afresh for every input: keep them in memory.
-[ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
+# The targets write their description files and trees afresh for every input: keep them in memory,
+# in a folder of this run's own, removed at the end (libFuzzer leaves without cleaning up).
+scratch_parent=/tmp
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_parent=/dev/shm
+TMPDIR=$(mktemp -d "$scratch_parent/qor-fuzz-run.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 
 failed=0
 for target in "${targets[@]}"; do
