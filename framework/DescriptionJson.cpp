@@ -10,7 +10,7 @@ namespace {
 
 int32_t readInt(const json& root, const char* key) {
     const auto found = root.find(key);
-    return found == root.end() ? 0 : found->get<int32_t>();
+    return found == root.end() ? 0 : jsonInt32(*found);
 }
 
 // A texture element's text field. For an object a missing key reads as null, which raises the

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 
 namespace tessel {
@@ -33,7 +34,7 @@ ParamValue numericValue(const json& element, const char* key, ParamType type) {
     switch (type) {
     case ParamType::Float: return ParamValue::ofFloat(found->get<float>());
     case ParamType::Double: return ParamValue::ofDouble(found->get<double>());
-    default: return ParamValue::ofInt(found->get<int32_t>());
+    default: return ParamValue::ofInt(jsonInt32(*found));
     }
 }
 
@@ -73,7 +74,7 @@ NLEFilterParamsPtr buildParam(const json& element, DescriptionFormat format) {
         std::string uiName;
         if (readString(element, "UIType", uiName)) param->SetUIType(uiTypeFromName(uiName));
         const auto keyframe = element.find("KEYFRAME");
-        if (keyframe != element.end()) param->SetKeyframe(keyframe->get<int32_t>());
+        if (keyframe != element.end()) param->SetKeyframe(jsonInt32(*keyframe));
     }
     param->SetAlias(alias);
     param->SetName(name);
@@ -91,6 +92,15 @@ bool readString(const json& object, const char* key, std::string& out) {
     if (found == object.end()) return false;
     out = found->get<std::string>();
     return true;
+}
+
+int32_t jsonInt32(const json& value) {
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (number >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+        if (number <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    }
+    return value.get<int32_t>();
 }
 
 bool isEmptyValue(const json& value) {
@@ -117,7 +127,9 @@ bool readJsonFile(const std::string& path, json& out) {
     if (!stream) return false;
     try {
         out = json::parse(stream);
-    } catch (const json::parse_error&) {
+    } catch (const json::exception&) {
+        // A syntax error, or a number beyond the range of a double, which the library reports as
+        // out_of_range rather than as a parse error.
         out = nullptr;
         return false;
     }

@@ -22,6 +22,11 @@ void buildParams(const nlohmann::json& params, DescriptionFormat format, NLEFilt
 // The text of `key` in `object`, if present; raises type_error when it is not a string.
 bool readString(const nlohmann::json& object, const char* key, std::string& out);
 
+// A JSON number (or true/false) as a 32-bit int: fractions are cut toward zero, and a floating-point
+// number beyond the int range saturates, where a plain conversion would be undefined. Raises
+// type_error for any other JSON type.
+int32_t jsonInt32(const nlohmann::json& value);
+
 // True for null, {} and [], the values that describe nothing.
 bool isEmptyValue(const nlohmann::json& value);
 
@@ -29,7 +34,8 @@ bool isEmptyValue(const nlohmann::json& value);
 // the first non-digit); raises std::invalid_argument or std::out_of_range.
 int32_t decimalPrefix(const std::string& text);
 
-// Reads and parses a JSON file; false (and `out` null) when it cannot be opened or parsed.
+// Reads and parses a JSON file; false (and `out` null) when it cannot be opened or parsed, a number
+// too large for a double included. Raises nothing.
 bool readJsonFile(const std::string& path, nlohmann::json& out);
 
 }  // namespace tessel

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the tools need.
+# Installs the Debian packages the build, the tests, the benchmarks, the fuzz targets and the tools need.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -12,6 +12,7 @@ packages=(
   libcli11-dev
   frei0r-plugins-dev ffmpeg melt
   libavfilter-dev libavutil-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

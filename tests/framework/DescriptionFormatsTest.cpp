@@ -4,6 +4,7 @@
 
 #include "framework/ConfDescription.h"
 #include "framework/DescriptionJson.h"
+#include "framework/DescriptionParams.h"
 #include "support/TestSupport.h"
 
 using namespace tessel;
@@ -115,6 +116,20 @@ TEST(DescriptionJson, MalformedValuesRaise) {
     EXPECT_THROW(build(withGuid({{"ENCRYPT", "99999999999"}})), std::out_of_range);
 }
 
+// Converting a double outside the int range to int is undefined; such numbers saturate.
+TEST(DescriptionJson, IntegersBeyondTheIntRangeSaturate) {
+    const json params = json::array({{{"TYPE", "int"}, {"MIN", -1e300}, {"MAX", 1e300}, {"DEFAULT", 2.9},
+                                      {"KEYFRAME", 3e9}}});
+    const auto info = buildDescriptionJson(withGuid({{"FUNCTION", 1e300}, {"INNERROI", -3e9}, {"PARAMS", params}}), "F/");
+    EXPECT_EQ(info->GetFunction(), INT32_MAX);
+    EXPECT_EQ(info->GetInnerROI(), INT32_MIN);
+    const auto param = info->GetParamAt(0);
+    EXPECT_EQ(param->GetMin().asInt(), INT32_MIN);
+    EXPECT_EQ(param->GetMax().asInt(), INT32_MAX);
+    EXPECT_EQ(param->GetDefault().asInt(), 2);
+    EXPECT_EQ(param->GetKeyframe(), INT32_MAX);
+}
+
 // No widget kinds, no bool or double type words, and without NAME the OpenCL file name up to its
 // last dot.
 TEST(ConfDescription, BuildsTheSmallerFormat) {
@@ -160,4 +175,14 @@ TEST(ConfDescription, ReaderTakesTheFolderFromThePath) {
     EXPECT_EQ(info->GetOpenCLSource(), temp.path() + "/fx/k.cl");
     EXPECT_EQ(readConfDescription(temp.path() + "/missing.conf"), nullptr);
     EXPECT_EQ(readConfDescription(temp.write("bad.conf", "{ not json")), nullptr);
+}
+
+TEST(DescriptionFiles, NumberBeyondDoubleRangeIsNoJson) {
+    // The JSON library reports such a number with an out-of-range error, not a parse error; the
+    // readers must still fail quietly, or one bad file ends the start-up walk.
+    qortest::TempFolder temp;
+    json root;
+    EXPECT_FALSE(readJsonFile(temp.write("description.json", R"({"GUID": 1e616})"), root));
+    EXPECT_TRUE(root.is_null());
+    EXPECT_EQ(readConfDescription(temp.write("fx.conf", R"({"GUID": "G", "PARAMS": [{"MIN": -1e400}]})")), nullptr);
 }

@@ -14,7 +14,7 @@
 namespace qorfx {
 
 // A BGRA picture (CV_8UC4) seen through the host's image buffer interface, with its real stride.
-class MatImageBuffer : public QORImageBuffer {
+class MatImageBuffer final : public QORImageBuffer {
 public:
     explicit MatImageBuffer(cv::Mat picture) : picture_(std::move(picture)) {}
     int32_t GetWidth() override { return picture_.cols; }
