@@ -1,4 +1,4 @@
-// The row steps of the banded box blur: every wider path against the SSE2 one, on rows whose
+// The row steps of the banded box blurs: every wider path against the SSE2 one, on rows whose
 // lengths end between vector steps and sums up to the largest a box can reach.
 
 #include <gtest/gtest.h>
@@ -40,6 +40,36 @@ TEST(FinishingDispatchTest, BoxRowStepsMatchTheBaseline) {
                 wide.columnStep(wideSums.data(), entering.data(), leaving.data(), wideOut.data(), count, scale);
                 EXPECT_EQ(wideOut, baseOut);
                 EXPECT_EQ(wideSums, baseSums);
+            }
+        }
+    });
+}
+
+TEST(FinishingDispatchTest, NarrowBoxRowStepsMatchTheBaseline) {
+    const finishing::NarrowBoxKernels base = finishing::narrowBoxKernels(tessel::SimdPath::sse2);
+    dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+        const finishing::NarrowBoxKernels wide = finishing::narrowBoxKernels(path);
+        for (const int size : {3, 7, finishing::kWidestNarrowBox}) {
+            for (const int count : {4, 60, 1001 * 4, 3 * 4 + 2}) {
+                SCOPED_TRACE(std::to_string(size) + " / " + std::to_string(count));
+                std::vector<std::vector<uint8_t>> rows;
+                std::vector<const uint8_t*> window;
+                for (int k = 0; k < size; ++k) {
+                    const std::vector<uint16_t> values = randomSums(count, 255, 11 * k + size + count);
+                    rows.emplace_back(values.begin(), values.end());
+                    window.push_back(rows.back().data());
+                }
+                std::vector<uint16_t> expected(count), actual(count);
+                base.columnSums(window.data(), size, expected.data(), count);
+                wide.columnSums(window.data(), size, actual.data(), count);
+                EXPECT_EQ(actual, expected);
+
+                const std::vector<uint16_t> padded = randomSums(count + 4 * size, 255 * size, 3 * count + size);
+                std::vector<uint8_t> baseOut(count), wideOut(count);
+                const finishing::NarrowBoxDivisor divisor = finishing::narrowBoxDivisor(size);
+                base.roundedMeans(padded.data(), baseOut.data(), count, size, divisor);
+                wide.roundedMeans(padded.data(), wideOut.data(), count, size, divisor);
+                EXPECT_EQ(wideOut, baseOut);
             }
         }
     });

@@ -37,4 +37,26 @@ struct BoxRowKernels {
 };
 BoxRowKernels boxRowKernels(tessel::SimdPath path);
 
+// Boxes up to this width keep every window sum in 16 bits (255 * 15 * 15 plus the rounding term is
+// below 2^16): they sum columns first, then rows, and divide by a multiply.
+constexpr int kWidestNarrowBox = 15;
+
+// The rounded mean of a window sum s of a box this wide, as the float product rounds it:
+// (((s + bias) * multiplier) >> 16) >> shift, exact for every sum the box can reach.
+struct NarrowBoxDivisor {
+    uint16_t bias, multiplier;
+    int shift;
+};
+NarrowBoxDivisor narrowBoxDivisor(int size);
+
+struct NarrowBoxKernels {
+    // sums[i] = sum of rows[k][i] for k in 0..size-1.
+    using ColumnSums = void (*)(const uint8_t* const* rows, int size, uint16_t* sums, int count);
+    // out[i] = the rounded mean of the sum of padded[i + 4t] for t in 0..size-1.
+    using RoundedMeans = void (*)(const uint16_t* padded, uint8_t* out, int count, int size, NarrowBoxDivisor divisor);
+    ColumnSums columnSums;
+    RoundedMeans roundedMeans;
+};
+NarrowBoxKernels narrowBoxKernels(tessel::SimdPath path);
+
 }  // namespace finishing
