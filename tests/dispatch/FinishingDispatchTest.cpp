@@ -109,3 +109,31 @@ TEST(FinishingDispatchTest, GaussianBandBlurMatchesTheBaseline) {
 }
 
 }  // namespace
+
+namespace {
+
+// The integer band blur is ours in every version, the baseline included: each against OpenCV's
+// band, on random pixels, which reach the ties its rounding sends to the even neighbour.
+TEST(FinishingDispatchTest, IntegerGaussianBandBlurMatchesOpenCv) {
+    const cv::Size size(203, 67);
+    cv::Mat buffer(size.height, size.width + 5, CV_8UC4);
+    cv::RNG(5).fill(buffer, cv::RNG::UNIFORM, 0, 256);
+    const cv::Mat in(size, CV_8UC4, buffer.data, buffer.step);
+    for (const int kernelSize : {3, 5}) {
+        ASSERT_TRUE(finishing::gaussianBandFitsSixteenBits(kernelSize));
+        for (const cv::Range rows : {cv::Range(0, 9), cv::Range(20, 47), cv::Range(60, 67)}) {
+            cv::Mat expected(size, CV_8UC4, cv::Scalar::all(0)), actual(size, CV_8UC4, cv::Scalar::all(0));
+            finishing::gaussianBandBlur(tessel::SimdPath::sse2)(in, expected, kernelSize, rows);
+            const auto check = [&](tessel::SimdPath path) {
+                SCOPED_TRACE("kernel " + std::to_string(kernelSize) + " from row " + std::to_string(rows.start));
+                finishing::gaussianBandBlurInIntegers(path)(in, actual, kernelSize, rows);
+                EXPECT_EQ(cv::norm(actual, expected, cv::NORM_INF), 0);
+            };
+            check(tessel::SimdPath::sse2);
+            dispatch_testing::forEachWiderPath(check);
+        }
+    }
+    EXPECT_FALSE(finishing::gaussianBandFitsSixteenBits(7));
+}
+
+}  // namespace

@@ -5,18 +5,18 @@
 #include <functional>
 #include <iterator>
 
-#include <immintrin.h>
-
 #include <opencv2/imgproc.hpp>
 
 #include "framework/Stripes.h"
-
-// The narrow boxes' 32- and 64-byte lane values pass only between functions inlined into kernels
-// built for their instruction set, so the ABI warning about them does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include "plugins/qorCommonFxPlugin/finishing/WordLanes.h"
 
 namespace finishing {
 namespace {
+
+using wordLanes::Avx2Lanes;
+using wordLanes::Avx512Lanes;
+using wordLanes::reflectRowEnds;
+using wordLanes::Sse2Lanes;
 
 constexpr int kChannels = 4;
 // Adding and subtracting 1.5 * 2^23 rounds a float below 2^22 to the nearest integer, ties to
@@ -123,69 +123,6 @@ QOR_TARGET_AVX512 void columnStepAvx512(int32_t* columnSums, const uint16_t* ent
 
 const tessel::SimdKernels<BoxRowKernels::WindowSums> kWindowSums{windowSumsSse2, windowSumsAvx2, windowSumsAvx512};
 const tessel::SimdKernels<BoxRowKernels::ColumnStep> kColumnSteps{columnStepSse2, columnStepAvx2, columnStepAvx512};
-
-// The narrow boxes' row steps. One loop serves the three instruction sets through these lane
-// types, each of 16-bit lanes; their functions carry their instruction set and are inlined once
-// the loop sits in a kernel built for it.
-struct Sse2Lanes {
-    using V = __m128i;
-    static constexpr int kLanes = 8;
-    static V widen(const uint8_t* p) {
-        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
-    }
-    static V load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    static void store(uint16_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-    static V add(V a, V b) { return _mm_add_epi16(a, b); }
-    static V set(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
-    static V quotient(V a, V multiplier, int shift) {
-        return _mm_srl_epi16(_mm_mulhi_epu16(a, multiplier), _mm_cvtsi32_si128(shift));
-    }
-    static void narrow(uint8_t* p, V v) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
-    }
-};
-
-struct Avx2Lanes {
-    using V = __m256i;
-    static constexpr int kLanes = 16;
-    QOR_TARGET_AVX2 static V widen(const uint8_t* p) {
-        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    }
-    QOR_TARGET_AVX2 static V load(const uint16_t* p) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    }
-    QOR_TARGET_AVX2 static void store(uint16_t* p, V v) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-    }
-    QOR_TARGET_AVX2 static V add(V a, V b) { return _mm256_add_epi16(a, b); }
-    QOR_TARGET_AVX2 static V set(uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-    QOR_TARGET_AVX2 static V quotient(V a, V multiplier, int shift) {
-        return _mm256_srl_epi16(_mm256_mulhi_epu16(a, multiplier), _mm_cvtsi32_si128(shift));
-    }
-    QOR_TARGET_AVX2 static void narrow(uint8_t* p, V v) {
-        const __m128i bytes = _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
-    }
-};
-
-struct Avx512Lanes {
-    using V = __m512i;
-    static constexpr int kLanes = 32;
-    QOR_TARGET_AVX512 static V widen(const uint8_t* p) {
-        return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
-    }
-    QOR_TARGET_AVX512 static V load(const uint16_t* p) { return _mm512_loadu_si512(p); }
-    QOR_TARGET_AVX512 static void store(uint16_t* p, V v) { _mm512_storeu_si512(p, v); }
-    QOR_TARGET_AVX512 static V add(V a, V b) { return _mm512_add_epi16(a, b); }
-    QOR_TARGET_AVX512 static V set(uint16_t v) { return _mm512_set1_epi16(static_cast<short>(v)); }
-    QOR_TARGET_AVX512 static V quotient(V a, V multiplier, int shift) {
-        return _mm512_srl_epi16(_mm512_mulhi_epu16(a, multiplier), _mm_cvtsi32_si128(shift));
-    }
-    QOR_TARGET_AVX512 static void narrow(uint8_t* p, V v) {
-        // The zero-masking form, whose unmasked twin trips GCC 12's uninitialised-value warning.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, v));
-    }
-};
 
 template <class L>
 QOR_INLINE void columnSumsLoop(const uint8_t* const* rows, int size, uint16_t* sums, int count) {
@@ -368,12 +305,7 @@ public:
         for (int j = -radius_; j <= radius_; ++j) window_[j + radius_] = inputRow(reflect101(next_ + j, height_));
         uint16_t* inside = padded_.data() + kChannels * radius_;
         kernels.columnSums(window_.data(), size_, inside, width_ * kChannels);
-        for (int x = 1; x <= radius_; ++x) {
-            for (int c = 0; c < kChannels; ++c) {
-                inside[kChannels * -x + c] = inside[kChannels * reflect101(-x, width_) + c];
-                inside[kChannels * (width_ - 1 + x) + c] = inside[kChannels * reflect101(width_ - 1 + x, width_) + c];
-            }
-        }
+        reflectRowEnds(inside, width_, radius_);
         kernels.roundedMeans(padded_.data(), target, width_ * kChannels, size_, divisor_);
         ++next_;
     }

@@ -55,6 +55,13 @@ bool blursInFloatBands(int blurType, int kernelSize, int rows) {
            finishing::gaussianBandRunsInFloat(kernelSize);
 }
 
+// Narrow Gaussian kernels on such frames: every band is a region filtered in integers, which the
+// dispatched integer blur repeats exactly; it too does not depend on the split.
+bool blursInIntegerBands(int blurType, int kernelSize, const cv::Mat& in) {
+    return blurType == kGaussianBlur && in.rows >= kBands && kernelSize / 2 < in.cols &&
+           finishing::gaussianBandFitsSixteenBits(kernelSize);
+}
+
 }  // namespace
 
 int NLEResizeBlur::blurRadius(int64_t sourceArea, int32_t destWidth, int32_t destHeight, int32_t maxRadius) {
@@ -94,8 +101,13 @@ int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
         const cv::Mat input = tessel::readableApart(in, out, inputCopy_).mat();
         cv::Mat output = out.mat()(cv::Rect(0, 0, in.width, in.height));
         const int kernelSize = 2 * radius + 1;
+        finishing::GaussianBandBlur blur = nullptr;
         if (blursInFloatBands(resizeBlurType, kernelSize, input.rows)) {
-            const finishing::GaussianBandBlur blur = finishing::gaussianBandBlur(tessel::chosenSimdPath());
+            blur = finishing::gaussianBandBlur(tessel::chosenSimdPath());
+        } else if (blursInIntegerBands(resizeBlurType, kernelSize, input)) {
+            blur = finishing::gaussianBandBlurInIntegers(tessel::chosenSimdPath());
+        }
+        if (blur) {
             tessel::parallelStripes(input.rows, cv::getNumThreads(),
                                     [&](const cv::Range& rows) { blur(input, output, kernelSize, rows); });
         } else {
