@@ -3,9 +3,10 @@
 //
 // Each box reads its whole input with BORDER_REFLECT_101 and rounds its mean to the nearest byte
 // between boxes, exactly as a chain of cv::boxFilter calls does. Instead of three passes over the
-// frame, every band of rows runs all boxes while its rows are in cache: each box keeps running
-// column sums of horizontal window sums over a ring of rows, and recomputes the few rows a band
-// shares with its neighbours.
+// frame, every band of rows runs all boxes while its rows are in cache, and recomputes the few rows
+// a band shares with its neighbours. Narrow boxes (up to kWidestNarrowBox) sum each output row's
+// window column by column, then along the row, in 16 bits; wider ones keep running column sums of
+// horizontal window sums over a ring of rows.
 
 #include <vector>
 
