@@ -1,4 +1,4 @@
-// The row steps of the banded box blur: every wider path against the SSE2 one, on rows whose
+// The row steps of the banded box blurs: every wider path against the SSE2 one, on rows whose
 // lengths end between vector steps and sums up to the largest a box can reach.
 
 #include <gtest/gtest.h>
@@ -45,6 +45,36 @@ TEST(FinishingDispatchTest, BoxRowStepsMatchTheBaseline) {
     });
 }
 
+TEST(FinishingDispatchTest, NarrowBoxRowStepsMatchTheBaseline) {
+    const finishing::NarrowBoxKernels base = finishing::narrowBoxKernels(tessel::SimdPath::sse2);
+    dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
+        const finishing::NarrowBoxKernels wide = finishing::narrowBoxKernels(path);
+        for (const int size : {3, 7, finishing::kWidestNarrowBox}) {
+            for (const int count : {4, 60, 1001 * 4, 3 * 4 + 2}) {
+                SCOPED_TRACE(std::to_string(size) + " / " + std::to_string(count));
+                std::vector<std::vector<uint8_t>> rows;
+                std::vector<const uint8_t*> window;
+                for (int k = 0; k < size; ++k) {
+                    const std::vector<uint16_t> values = randomSums(count, 255, 11 * k + size + count);
+                    rows.emplace_back(values.begin(), values.end());
+                    window.push_back(rows.back().data());
+                }
+                std::vector<uint16_t> expected(count), actual(count);
+                base.columnSums(window.data(), size, expected.data(), count);
+                wide.columnSums(window.data(), size, actual.data(), count);
+                EXPECT_EQ(actual, expected);
+
+                const std::vector<uint16_t> padded = randomSums(count + 4 * size, 255 * size, 3 * count + size);
+                std::vector<uint8_t> baseOut(count), wideOut(count);
+                const finishing::NarrowBoxDivisor divisor = finishing::narrowBoxDivisor(size);
+                base.roundedMeans(padded.data(), baseOut.data(), count, size, divisor);
+                wide.roundedMeans(padded.data(), wideOut.data(), count, size, divisor);
+                EXPECT_EQ(wideOut, baseOut);
+            }
+        }
+    });
+}
+
 }  // namespace
 
 namespace {
@@ -76,6 +106,34 @@ TEST(FinishingDispatchTest, GaussianBandBlurMatchesTheBaseline) {
             EXPECT_EQ(cv::norm(out, expected, cv::NORM_INF), 0);
         });
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The integer band blur is ours in every version, the baseline included: each against OpenCV's
+// band, on random pixels, which reach the ties its rounding sends to the even neighbour.
+TEST(FinishingDispatchTest, IntegerGaussianBandBlurMatchesOpenCv) {
+    const cv::Size size(203, 67);
+    cv::Mat buffer(size.height, size.width + 5, CV_8UC4);
+    cv::RNG(5).fill(buffer, cv::RNG::UNIFORM, 0, 256);
+    const cv::Mat in(size, CV_8UC4, buffer.data, buffer.step);
+    for (const int kernelSize : {3, 5}) {
+        ASSERT_TRUE(finishing::gaussianBandFitsSixteenBits(kernelSize));
+        for (const cv::Range rows : {cv::Range(0, 9), cv::Range(20, 47), cv::Range(60, 67)}) {
+            cv::Mat expected(size, CV_8UC4, cv::Scalar::all(0)), actual(size, CV_8UC4, cv::Scalar::all(0));
+            finishing::gaussianBandBlur(tessel::SimdPath::sse2)(in, expected, kernelSize, rows);
+            const auto check = [&](tessel::SimdPath path) {
+                SCOPED_TRACE("kernel " + std::to_string(kernelSize) + " from row " + std::to_string(rows.start));
+                finishing::gaussianBandBlurInIntegers(path)(in, actual, kernelSize, rows);
+                EXPECT_EQ(cv::norm(actual, expected, cv::NORM_INF), 0);
+            };
+            check(tessel::SimdPath::sse2);
+            dispatch_testing::forEachWiderPath(check);
+        }
+    }
+    EXPECT_FALSE(finishing::gaussianBandFitsSixteenBits(7));
 }
 
 }  // namespace

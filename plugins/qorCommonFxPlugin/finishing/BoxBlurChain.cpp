@@ -8,9 +8,15 @@
 #include <opencv2/imgproc.hpp>
 
 #include "framework/Stripes.h"
+#include "plugins/qorCommonFxPlugin/finishing/WordLanes.h"
 
 namespace finishing {
 namespace {
+
+using wordLanes::Avx2Lanes;
+using wordLanes::Avx512Lanes;
+using wordLanes::reflectRowEnds;
+using wordLanes::Sse2Lanes;
 
 constexpr int kChannels = 4;
 // Adding and subtracting 1.5 * 2^23 rounds a float below 2^22 to the nearest integer, ties to
@@ -118,6 +124,64 @@ QOR_TARGET_AVX512 void columnStepAvx512(int32_t* columnSums, const uint16_t* ent
 const tessel::SimdKernels<BoxRowKernels::WindowSums> kWindowSums{windowSumsSse2, windowSumsAvx2, windowSumsAvx512};
 const tessel::SimdKernels<BoxRowKernels::ColumnStep> kColumnSteps{columnStepSse2, columnStepAvx2, columnStepAvx512};
 
+template <class L>
+QOR_INLINE void columnSumsLoop(const uint8_t* const* rows, int size, uint16_t* sums, int count) {
+    int i = 0;
+    for (; i + L::kLanes <= count; i += L::kLanes) {
+        typename L::V sum = L::widen(rows[0] + i);
+        for (int k = 1; k < size; ++k) sum = L::add(sum, L::widen(rows[k] + i));
+        L::store(sums + i, sum);
+    }
+    for (; i < count; ++i) {
+        uint16_t sum = 0;
+        for (int k = 0; k < size; ++k) sum = static_cast<uint16_t>(sum + rows[k][i]);
+        sums[i] = sum;
+    }
+}
+
+template <class L>
+QOR_INLINE void roundedMeansLoop(const uint16_t* padded, uint8_t* out, int count, int size, NarrowBoxDivisor divisor) {
+    const typename L::V bias = L::set(divisor.bias), multiplier = L::set(divisor.multiplier);
+    int i = 0;
+    for (; i + L::kLanes <= count; i += L::kLanes) {
+        typename L::V sum = L::add(L::load(padded + i), bias);
+        for (int t = 1; t < size; ++t) sum = L::add(sum, L::load(padded + i + kChannels * t));
+        L::narrow(out + i, L::quotient(sum, multiplier, divisor.shift));
+    }
+    for (; i < count; ++i) {
+        uint32_t sum = divisor.bias;
+        for (int t = 0; t < size; ++t) sum += padded[i + kChannels * t];
+        out[i] = static_cast<uint8_t>(((sum * divisor.multiplier) >> 16) >> divisor.shift);
+    }
+}
+
+void columnSumsSse2(const uint8_t* const* rows, int size, uint16_t* sums, int count) {
+    columnSumsLoop<Sse2Lanes>(rows, size, sums, count);
+}
+QOR_TARGET_AVX2 void columnSumsAvx2(const uint8_t* const* rows, int size, uint16_t* sums, int count) {
+    columnSumsLoop<Avx2Lanes>(rows, size, sums, count);
+}
+QOR_TARGET_AVX512 void columnSumsAvx512(const uint8_t* const* rows, int size, uint16_t* sums, int count) {
+    columnSumsLoop<Avx512Lanes>(rows, size, sums, count);
+}
+
+void roundedMeansSse2(const uint16_t* padded, uint8_t* out, int count, int size, NarrowBoxDivisor divisor) {
+    roundedMeansLoop<Sse2Lanes>(padded, out, count, size, divisor);
+}
+QOR_TARGET_AVX2 void roundedMeansAvx2(const uint16_t* padded, uint8_t* out, int count, int size,
+                                      NarrowBoxDivisor divisor) {
+    roundedMeansLoop<Avx2Lanes>(padded, out, count, size, divisor);
+}
+QOR_TARGET_AVX512 void roundedMeansAvx512(const uint16_t* padded, uint8_t* out, int count, int size,
+                                          NarrowBoxDivisor divisor) {
+    roundedMeansLoop<Avx512Lanes>(padded, out, count, size, divisor);
+}
+
+const tessel::SimdKernels<NarrowBoxKernels::ColumnSums> kColumnSums{columnSumsSse2, columnSumsAvx2,
+                                                                    columnSumsAvx512};
+const tessel::SimdKernels<NarrowBoxKernels::RoundedMeans> kRoundedMeans{roundedMeansSse2, roundedMeansAvx2,
+                                                                        roundedMeansAvx512};
+
 int reflect101(int i, int length) { return cv::borderInterpolate(i, length, cv::BORDER_REFLECT_101); }
 
 // One box of the chain over one band: its output rows [begin, end) from the input rows
@@ -197,6 +261,105 @@ private:
     std::vector<uint8_t> output_;
 };
 
+// The smallest shift whose 16-bit multiplier divides every sum the box reaches exactly.
+NarrowBoxDivisor searchDivisor(int size) {
+    const uint32_t area = static_cast<uint32_t>(size) * size;
+    const uint32_t bias = (area - 1) / 2, largest = 255 * area + bias;
+    for (int shift = 0;; ++shift) {
+        const uint32_t multiplier = ((1u << (16 + shift)) + area - 1) / area;
+        if (multiplier > 0xFFFF) continue;
+        bool exact = true;
+        for (uint32_t sum = 0; sum <= largest && exact; ++sum) {
+            exact = ((sum * multiplier) >> 16) >> shift == sum / area;
+        }
+        if (exact) return {static_cast<uint16_t>(bias), static_cast<uint16_t>(multiplier), shift};
+    }
+}
+
+// One narrow box of the chain over one band. The rows it reads wait in a ring of `size` rows (the
+// first box reads the frame's rows in place); each output row sums its window's columns, pads the
+// column sums by reflection and sums them along the row.
+class NarrowBoxStage {
+public:
+    NarrowBoxStage(int size, int width, int height)
+        : size_(size), radius_(size / 2), width_(width), height_(height), divisor_(narrowBoxDivisor(size)),
+          ring_(static_cast<size_t>(size) * width * kChannels),
+          padded_(static_cast<size_t>(width + 2 * radius_) * kChannels), window_(size) {}
+
+    int inputBegin() const { return std::max(0, begin_ - radius_); }
+    int inputEnd() const { return std::min(height_, end_ + radius_); }
+    void setOutputRange(int begin, int end) {
+        begin_ = begin;
+        end_ = end;
+        next_ = begin;
+        taken_ = inputBegin() - 1;
+    }
+    // The last input row the next output row reads, and the ring's slot for an input row.
+    int lastRowNeeded() const { return std::min(next_ + radius_, height_ - 1); }
+    int& taken() { return taken_; }
+    uint8_t* slot(int row) { return ring_.data() + static_cast<size_t>(row % size_) * width_ * kChannels; }
+
+    // Writes the next output row; inputRow(y) gives input row y.
+    template <class InputRow>
+    void produce(const NarrowBoxKernels& kernels, InputRow inputRow, uint8_t* target) {
+        for (int j = -radius_; j <= radius_; ++j) window_[j + radius_] = inputRow(reflect101(next_ + j, height_));
+        uint16_t* inside = padded_.data() + kChannels * radius_;
+        kernels.columnSums(window_.data(), size_, inside, width_ * kChannels);
+        reflectRowEnds(inside, width_, radius_);
+        kernels.roundedMeans(padded_.data(), target, width_ * kChannels, size_, divisor_);
+        ++next_;
+    }
+
+private:
+    int size_, radius_, width_, height_;
+    NarrowBoxDivisor divisor_;
+    int begin_ = 0, end_ = 0, next_ = 0;
+    int taken_ = -1;  // last input row in the ring
+    std::vector<uint8_t> ring_;
+    std::vector<uint16_t> padded_;
+    std::vector<const uint8_t*> window_;
+};
+
+// The chain of narrow boxes over the output rows `rows`, each box pulling the rows it reads from
+// the one before it straight into its ring.
+class NarrowBoxBand {
+public:
+    NarrowBoxBand(const cv::Mat& in, const std::vector<int>& sizes, const cv::Range& rows)
+        : in_(in), rows_(rows), kernels_(narrowBoxKernels(tessel::chosenSimdPath())) {
+        stages_.reserve(sizes.size());
+        for (int size : sizes) stages_.emplace_back(size, in.cols, in.rows);
+        int begin = rows.start, end = rows.end;
+        for (size_t p = stages_.size(); p-- > 0;) {
+            stages_[p].setOutputRange(begin, end);
+            begin = stages_[p].inputBegin();
+            end = stages_[p].inputEnd();
+        }
+    }
+
+    void run(cv::Mat& out) {
+        for (int y = rows_.start; y < rows_.end; ++y) produce(stages_.size() - 1, out.ptr<uint8_t>(y));
+    }
+
+private:
+    void produce(size_t p, uint8_t* target) {
+        NarrowBoxStage& stage = stages_[p];
+        if (p == 0) {
+            stage.produce(kernels_, [&](int row) { return in_.ptr<uint8_t>(row); }, target);
+            return;
+        }
+        while (stage.taken() < stage.lastRowNeeded()) {
+            ++stage.taken();
+            produce(p - 1, stage.slot(stage.taken()));
+        }
+        stage.produce(kernels_, [&](int row) { return stage.slot(row); }, target);
+    }
+
+    const cv::Mat& in_;
+    cv::Range rows_;
+    NarrowBoxKernels kernels_;
+    std::vector<NarrowBoxStage> stages_;
+};
+
 // Runs the chain over the output rows `rows`, each box pulling the rows it needs from the one
 // before it.
 void runBand(const cv::Mat& in, cv::Mat& out, const std::vector<int>& sizes, const cv::Range& rows) {
@@ -233,6 +396,17 @@ bool chainable(const cv::Mat& in, const std::vector<int>& sizes) {
 
 BoxRowKernels boxRowKernels(tessel::SimdPath path) { return {kWindowSums.at(path), kColumnSteps.at(path)}; }
 
+NarrowBoxDivisor narrowBoxDivisor(int size) {
+    static const std::vector<NarrowBoxDivisor> divisors = [] {
+        std::vector<NarrowBoxDivisor> table(kWidestNarrowBox + 1);
+        for (int size = 3; size <= kWidestNarrowBox; size += 2) table[size] = searchDivisor(size);
+        return table;
+    }();
+    return divisors.at(size);
+}
+
+NarrowBoxKernels narrowBoxKernels(tessel::SimdPath path) { return {kColumnSums.at(path), kRoundedMeans.at(path)}; }
+
 void chainedBoxBlur(const cv::Mat& in, cv::Mat& out, const std::vector<int>& sizes) {
     std::vector<int> boxes;
     std::copy_if(sizes.begin(), sizes.end(), std::back_inserter(boxes), [](int size) { return size != 1; });
@@ -250,7 +424,14 @@ void chainedBoxBlur(const cv::Mat& in, cv::Mat& out, const std::vector<int>& siz
         return;
     }
     const int bands = std::clamp(in.rows / kRowsPerBand, 1, kMaxBands);
-    tessel::parallelStripes(in.rows, bands, [&](const cv::Range& rows) { runBand(in, out, boxes, rows); });
+    const bool narrow = std::all_of(boxes.begin(), boxes.end(), [](int size) { return size <= kWidestNarrowBox; });
+    tessel::parallelStripes(in.rows, bands, [&](const cv::Range& rows) {
+        if (narrow) {
+            NarrowBoxBand(in, boxes, rows).run(out);
+        } else {
+            runBand(in, out, boxes, rows);
+        }
+    });
 }
 
 }  // namespace finishing

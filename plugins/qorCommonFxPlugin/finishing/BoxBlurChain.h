@@ -3,9 +3,10 @@
 //
 // Each box reads its whole input with BORDER_REFLECT_101 and rounds its mean to the nearest byte
 // between boxes, exactly as a chain of cv::boxFilter calls does. Instead of three passes over the
-// frame, every band of rows runs all boxes while its rows are in cache: each box keeps running
-// column sums of horizontal window sums over a ring of rows, and recomputes the few rows a band
-// shares with its neighbours.
+// frame, every band of rows runs all boxes while its rows are in cache, and recomputes the few rows
+// a band shares with its neighbours. Narrow boxes (up to kWidestNarrowBox) sum each output row's
+// window column by column, then along the row, in 16 bits; wider ones keep running column sums of
+// horizontal window sums over a ring of rows.
 
 #include <vector>
 
@@ -36,5 +37,27 @@ struct BoxRowKernels {
     ColumnStep columnStep;
 };
 BoxRowKernels boxRowKernels(tessel::SimdPath path);
+
+// Boxes up to this width keep every window sum in 16 bits (255 * 15 * 15 plus the rounding term is
+// below 2^16): they sum columns first, then rows, and divide by a multiply.
+constexpr int kWidestNarrowBox = 15;
+
+// The rounded mean of a window sum s of a box this wide, as the float product rounds it:
+// (((s + bias) * multiplier) >> 16) >> shift, exact for every sum the box can reach.
+struct NarrowBoxDivisor {
+    uint16_t bias, multiplier;
+    int shift;
+};
+NarrowBoxDivisor narrowBoxDivisor(int size);
+
+struct NarrowBoxKernels {
+    // sums[i] = sum of rows[k][i] for k in 0..size-1.
+    using ColumnSums = void (*)(const uint8_t* const* rows, int size, uint16_t* sums, int count);
+    // out[i] = the rounded mean of the sum of padded[i + 4t] for t in 0..size-1.
+    using RoundedMeans = void (*)(const uint16_t* padded, uint8_t* out, int count, int size, NarrowBoxDivisor divisor);
+    ColumnSums columnSums;
+    RoundedMeans roundedMeans;
+};
+NarrowBoxKernels narrowBoxKernels(tessel::SimdPath path);
 
 }  // namespace finishing

@@ -4,11 +4,14 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include <immintrin.h>
 
 #include <opencv2/imgproc.hpp>
+
+#include "plugins/qorCommonFxPlugin/finishing/WordLanes.h"
 
 namespace finishing {
 namespace {
@@ -236,6 +239,98 @@ QOR_FMA_AVX512 void tiledBandBlurAvx512(const cv::Mat& in, cv::Mat& out, int ker
 
 const tessel::SimdKernels<GaussianBandBlur> kBandBlurs{openCvBandBlur, tiledBandBlurAvx2, tiledBandBlurAvx512};
 
+// OpenCV filters a band region with a kernel of whole multiples of 1/256 in integers: the weights
+// times 256, a row pass, then a column pass whose exact sum it divides by 2^16, ties to even. The
+// sums are the same in either order, so ours sums columns first, reading the frame's rows in
+// place, with the weights divided by their common factor so that every sum fits in 16 bits; the
+// divisor becomes 2^shift.
+struct IntegerKernel {
+    std::vector<uint16_t> weights;  // empty when the sums would not fit
+    int shift = 0;
+};
+
+IntegerKernel integerKernel(int kernelSize) {
+    if (kernelSize < 3 || gaussianBandRunsInFloat(kernelSize)) return {};
+    std::vector<int> scaled;
+    for (float weight : gaussianWeights(kernelSize)) scaled.push_back(static_cast<int>(std::lround(weight * 256)));
+    const int common = std::accumulate(scaled.begin(), scaled.end(), 0, [](int a, int b) { return std::gcd(a, b); });
+    const int total = 256 / common;
+    // The largest sum, 255 * total^2, and the rounding term must stay below 2^16.
+    if (total > 16) return {};
+    IntegerKernel kernel;
+    for (int weight : scaled) kernel.weights.push_back(static_cast<uint16_t>(weight / common));
+    kernel.shift = 2 * __builtin_ctz(static_cast<unsigned>(total));
+    return kernel;
+}
+
+template <class L>
+QOR_INLINE void weightedColumnSums(const uint8_t* const* rows, const uint16_t* weights, int size, uint16_t* sums,
+                                   int count) {
+    int i = 0;
+    for (; i + L::kLanes <= count; i += L::kLanes) {
+        typename L::V sum = L::multiply(L::widen(rows[0] + i), L::set(weights[0]));
+        for (int k = 1; k < size; ++k) sum = L::add(sum, L::multiply(L::widen(rows[k] + i), L::set(weights[k])));
+        L::store(sums + i, sum);
+    }
+    for (; i < count; ++i) {
+        uint32_t sum = 0;
+        for (int k = 0; k < size; ++k) sum += weights[k] * rows[k][i];
+        sums[i] = static_cast<uint16_t>(sum);
+    }
+}
+
+// The weighted sums along the row divided by 2^shift, ties to the even neighbour: half a unit
+// less one is added, and the last unit that tips a tie up only to an odd quotient.
+template <class L>
+QOR_INLINE void evenRoundedRowSums(const uint16_t* padded, const uint16_t* weights, int size, int shift, uint8_t* out,
+                                   int count) {
+    const uint16_t belowHalf = static_cast<uint16_t>((1 << (shift - 1)) - 1);
+    const typename L::V bias = L::set(belowHalf), one = L::set(1);
+    int i = 0;
+    for (; i + L::kLanes <= count; i += L::kLanes) {
+        typename L::V sum = L::multiply(L::load(padded + i), L::set(weights[0]));
+        for (int t = 1; t < size; ++t) {
+            sum = L::add(sum, L::multiply(L::load(padded + i + kChannels * t), L::set(weights[t])));
+        }
+        const typename L::V odd = L::bitAnd(L::shiftRight(sum, shift), one);
+        L::narrow(out + i, L::shiftRight(L::add(L::add(sum, bias), odd), shift));
+    }
+    for (; i < count; ++i) {
+        uint32_t sum = 0;
+        for (int t = 0; t < size; ++t) sum += weights[t] * padded[i + kChannels * t];
+        out[i] = static_cast<uint8_t>((sum + belowHalf + ((sum >> shift) & 1)) >> shift);
+    }
+}
+
+template <class L>
+QOR_INLINE void integerBandBlur(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
+    const IntegerKernel kernel = integerKernel(kernelSize);
+    const int radius = kernelSize / 2, count = in.cols * kChannels;
+    std::vector<uint16_t> padded(static_cast<size_t>(in.cols + 2 * radius) * kChannels);
+    uint16_t* inside = padded.data() + kChannels * radius;
+    std::vector<const uint8_t*> window(kernelSize);
+    for (int y = rows.start; y < rows.end; ++y) {
+        for (int k = 0; k < kernelSize; ++k) window[k] = in.ptr<uint8_t>(reflect101(y + k - radius, in.rows));
+        weightedColumnSums<L>(window.data(), kernel.weights.data(), kernelSize, inside, count);
+        wordLanes::reflectRowEnds(inside, in.cols, radius);
+        evenRoundedRowSums<L>(padded.data(), kernel.weights.data(), kernelSize, kernel.shift, out.ptr<uint8_t>(y),
+                              count);
+    }
+}
+
+void integerBandBlurSse2(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
+    integerBandBlur<wordLanes::Sse2Lanes>(in, out, kernelSize, rows);
+}
+QOR_TARGET_AVX2 void integerBandBlurAvx2(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
+    integerBandBlur<wordLanes::Avx2Lanes>(in, out, kernelSize, rows);
+}
+QOR_TARGET_AVX512 void integerBandBlurAvx512(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows) {
+    integerBandBlur<wordLanes::Avx512Lanes>(in, out, kernelSize, rows);
+}
+
+const tessel::SimdKernels<GaussianBandBlur> kIntegerBandBlurs{integerBandBlurSse2, integerBandBlurAvx2,
+                                                              integerBandBlurAvx512};
+
 }  // namespace
 
 bool gaussianBandRunsInFloat(int kernelSize) {
@@ -249,6 +344,10 @@ bool gaussianBandRunsInFloat(int kernelSize) {
     });
     return symmetric && !fixedPoint;
 }
+
+bool gaussianBandFitsSixteenBits(int kernelSize) { return !integerKernel(kernelSize).weights.empty(); }
+
+GaussianBandBlur gaussianBandBlurInIntegers(tessel::SimdPath path) { return kIntegerBandBlurs.at(path); }
 
 GaussianBandBlur gaussianBandBlur(tessel::SimdPath path) {
     // The fused multiply-adds need FMA beside AVX2.

@@ -29,4 +29,13 @@ bool gaussianBandRunsInFloat(int kernelSize);
 using GaussianBandBlur = void (*)(const cv::Mat& in, cv::Mat& out, int kernelSize, const cv::Range& rows);
 GaussianBandBlur gaussianBandBlur(tessel::SimdPath path);
 
+// True when cv::GaussianBlur filters a band with a `kernelSize` x `kernelSize` kernel in
+// integers whose window sums, divided by their common factor, fit in 16 bits (3 and 5 taps):
+// gaussianBandBlurInIntegers reproduces it.
+bool gaussianBandFitsSixteenBits(int kernelSize);
+
+// As GaussianBandBlur, for those kernels; `in` must be wider and taller than the kernel's radius.
+// Every version, the baseline included, is this module's own.
+GaussianBandBlur gaussianBandBlurInIntegers(tessel::SimdPath path);
+
 }  // namespace finishing

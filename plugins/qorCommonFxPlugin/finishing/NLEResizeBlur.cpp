@@ -9,6 +9,7 @@
 #include "framework/Frame.h"
 #include "framework/Stripes.h"
 #include "framework/copyPlane.h"
+#include "plugins/qorCommonFxPlugin/finishing/BoxBlurChain.h"
 #include "plugins/qorCommonFxPlugin/finishing/GaussianBandBlur.h"
 
 using tessel::Frame;
@@ -55,6 +56,20 @@ bool blursInFloatBands(int blurType, int kernelSize, int rows) {
            finishing::gaussianBandRunsInFloat(kernelSize);
 }
 
+// Narrow Gaussian kernels on such frames: every band is a region filtered in integers, which the
+// dispatched integer blur repeats exactly; it too does not depend on the split.
+bool blursInIntegerBands(int blurType, int kernelSize, const cv::Mat& in) {
+    return blurType == kGaussianBlur && in.rows >= kBands && kernelSize / 2 < in.cols &&
+           finishing::gaussianBandFitsSixteenBits(kernelSize);
+}
+
+// Box kernels the banded box chain sums in 16 bits: the box of a band region rounds its exact
+// mean as the whole frame's does, so one chained box over the frame gives the same bytes.
+bool blursWithNarrowBox(int blurType, int kernelSize, const cv::Mat& in) {
+    return blurType != kGaussianBlur && kernelSize <= finishing::kWidestNarrowBox &&
+           kernelSize / 2 < std::min(in.rows, in.cols);
+}
+
 }  // namespace
 
 int NLEResizeBlur::blurRadius(int64_t sourceArea, int32_t destWidth, int32_t destHeight, int32_t maxRadius) {
@@ -94,8 +109,17 @@ int32_t NLEResizeBlur::Transform(uint8_t* dst, int32_t dstWidth, int32_t dstHeig
         const cv::Mat input = tessel::readableApart(in, out, inputCopy_).mat();
         cv::Mat output = out.mat()(cv::Rect(0, 0, in.width, in.height));
         const int kernelSize = 2 * radius + 1;
+        if (blursWithNarrowBox(resizeBlurType, kernelSize, input)) {
+            finishing::chainedBoxBlur(input, output, {kernelSize});
+            return 0;
+        }
+        finishing::GaussianBandBlur blur = nullptr;
         if (blursInFloatBands(resizeBlurType, kernelSize, input.rows)) {
-            const finishing::GaussianBandBlur blur = finishing::gaussianBandBlur(tessel::chosenSimdPath());
+            blur = finishing::gaussianBandBlur(tessel::chosenSimdPath());
+        } else if (blursInIntegerBands(resizeBlurType, kernelSize, input)) {
+            blur = finishing::gaussianBandBlurInIntegers(tessel::chosenSimdPath());
+        }
+        if (blur) {
             tessel::parallelStripes(input.rows, cv::getNumThreads(),
                                     [&](const cv::Range& rows) { blur(input, output, kernelSize, rows); });
         } else {

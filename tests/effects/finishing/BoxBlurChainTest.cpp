@@ -1,5 +1,7 @@
 #include "plugins/qorCommonFxPlugin/finishing/BoxBlurChain.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -48,6 +50,20 @@ TEST(BoxBlurChainTest, EqualsOneWholeFrameBlurPerBox) {
         finishing::chainedBoxBlur(in.mat(), target, c.sizes);
         EXPECT_EQ(qortest::differingBytes(out.mat(), blurredOneBoxAtATime(c.picture, c.sizes)), 0);
         EXPECT_TRUE(out.paddingIntact());
+    }
+}
+
+// The narrow boxes divide by a multiply: it must round every window sum as the float mean does.
+TEST(BoxBlurChainTest, NarrowBoxDivisorRoundsLikeTheFloatMean) {
+    for (int size = 3; size <= finishing::kWidestNarrowBox; size += 2) {
+        const finishing::NarrowBoxDivisor divisor = finishing::narrowBoxDivisor(size);
+        const float scale = static_cast<float>(1.0 / (size * size));
+        int wrong = 0;
+        for (uint32_t sum = 0; sum <= 255u * size * size; ++sum) {
+            const uint32_t quotient = (((sum + divisor.bias) * divisor.multiplier) >> 16) >> divisor.shift;
+            wrong += quotient != static_cast<uint32_t>(std::nearbyint(static_cast<float>(sum) * scale));
+        }
+        EXPECT_EQ(wrong, 0) << "box " << size;
     }
 }
 
