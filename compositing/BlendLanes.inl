@@ -105,9 +105,8 @@ bool withFormula(const uint8_t* table, const Blend& blend) {
     }
 }
 
-// D weighted towards `values` by mul(S.a, k).
-inline Lanes weigh(const Lanes& values, const Lanes& src, const Lanes& dst, const Lanes& k) {
-    const Lanes alpha = mul255(broadcastAlpha(src), k);
+// D weighted towards `values` by `alpha`.
+inline Lanes weigh(const Lanes& values, const Lanes& alpha, const Lanes& dst) {
     return mul255(values, alpha) + mul255(dst, 255 - alpha);
 }
 
@@ -129,9 +128,16 @@ void tableRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const B
     const Lanes k = splat(p.strength);
     // Rows shorter than one step (single pixels of the one-pixel blend) skip the formula search.
     const bool wide = count >= kStepPixels && withFormula(p.table, [&](const auto& formula) {
-        wideRow(s, b, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
-            return weigh(formula(dst, src) | valueMask, src, dst, k);
-        });
+        if (p.strength == 255) {
+            // mul(S.a, 255) is S.a: at full strength the source alpha is the weight itself.
+            wideRow(s, b, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | valueMask, broadcastAlpha(src), dst);
+            });
+        } else {
+            wideRow(s, b, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | valueMask, mul255(broadcastAlpha(src), k), dst);
+            });
+        }
     });
     if (!wide) rules::blendRowOver(narrow, s, b, d, count);
 }
