@@ -112,8 +112,10 @@ inline Lanes weigh(const Lanes& values, const Lanes& alpha, const Lanes& dst) {
 
 // Runs `blend(sourceLanes, baseLanes) -> destinationLanes` over a row, then hands the remaining
 // pixels to the four-pixel `narrow` rule.
+// `blend` is taken by value, and its captures should be too: held in the loop's own frame they stay in
+// registers, where through a reference each step would reload them after its byte stores.
 template <class Blend, class Narrow>
-void wideRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const Narrow& narrow, const Blend& blend) {
+void wideRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const Narrow& narrow, Blend blend) {
     int x = 0;
     for (; x + kStepPixels <= count; x += kStepPixels) {
         storePixels(d + 4 * x, blend(loadPixels(s + 4 * x), loadPixels(b + 4 * x)));
@@ -126,16 +128,17 @@ template <class Narrow>
 void tableRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p,
               const Narrow& narrow, const Lanes& valueMask) {
     const Lanes k = splat(p.strength);
+    const Lanes mask = valueMask;
     // Rows shorter than one step (single pixels of the one-pixel blend) skip the formula search.
     const bool wide = count >= kStepPixels && withFormula(p.table, [&](const auto& formula) {
         if (p.strength == 255) {
             // mul(S.a, 255) is S.a: at full strength the source alpha is the weight itself.
-            wideRow(s, b, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
-                return weigh(formula(dst, src) | valueMask, broadcastAlpha(src), dst);
+            wideRow(s, b, d, count, narrow, [formula, mask](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | mask, broadcastAlpha(src), dst);
             });
         } else {
-            wideRow(s, b, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
-                return weigh(formula(dst, src) | valueMask, mul255(broadcastAlpha(src), k), dst);
+            wideRow(s, b, d, count, narrow, [formula, mask, k](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | mask, mul255(broadcastAlpha(src), k), dst);
             });
         }
     });
@@ -153,7 +156,7 @@ void modeTableCoverageRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int co
 
 void normalPremultipliedRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, b, d, count, rules::NormalPremultiplied{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+    wideRow(s, b, d, count, rules::NormalPremultiplied{p.strength}, [k](const Lanes& src, const Lanes& dst) {
         const Lanes alpha = broadcastAlpha(src);
         const Lanes blended = minimum(mul255(dst, 255 - mul255(alpha, k)) + mul255(src, k), splat(255));
         return alpha == 0 ? dst : blended;
@@ -162,7 +165,7 @@ void normalPremultipliedRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int 
 
 void normalStraightRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, b, d, count, rules::NormalStraight{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+    wideRow(s, b, d, count, rules::NormalStraight{p.strength}, [k](const Lanes& src, const Lanes& dst) {
         return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
     });
 }
