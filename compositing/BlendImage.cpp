@@ -111,6 +111,39 @@ bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, b
     return true;
 }
 
+bool blendImageOver(const cv::Mat& src, const cv::Mat& background, cv::Mat& dst, uint32_t mode, int strength,
+                    bool premultiplied) {
+    if (!blendable(src, dst) || background.size() != dst.size() || background.type() != dst.type()) return false;
+    if (overlaps(src, dst) || (background.data != dst.data && overlaps(background, dst))) return false;
+    const uint8_t k = static_cast<uint8_t>(strength);
+    const ModeRule rule = modeRule(mode);
+    if (rule.kernel == Kernel::Replace) {
+        src.copyTo(dst);
+        return true;
+    }
+    BlendRowParams params{nullptr, k};
+    BlendRowKind kind = BlendRowKind::NormalStraight;
+    switch (rule.kernel) {
+    case Kernel::Table:
+        kind = BlendRowKind::ModeTable;
+        params.table = getBlendTables()->table(rule.table);
+        break;
+    case Kernel::HollowIn: kind = BlendRowKind::HollowIn; break;
+    case Kernel::HollowOut: kind = BlendRowKind::HollowOut; break;
+    case Kernel::TextBgHollowIn: kind = BlendRowKind::TextBgHollowIn; break;
+    case Kernel::Replace: break;
+    case Kernel::Normal:
+        kind = premultiplied ? BlendRowKind::NormalPremultiplied
+                             : k == 255 ? BlendRowKind::NormalStraightFull : BlendRowKind::NormalStraight;
+        break;
+    }
+    const BlendRowFn blendRow = blendRowKernels(kind).chosen();
+    for (int y = 0; y < dst.rows; ++y) {
+        blendRow(src.ptr<uint8_t>(y), background.ptr<uint8_t>(y), dst.ptr<uint8_t>(y), dst.cols, params);
+    }
+    return true;
+}
+
 void blendPixel(const uint8_t* src, uint8_t* dst, uint32_t mode, int32_t strength, bool premultiplied) {
     blendPixelRow(src, dst, 1, mode, strength, premultiplied);
 }
@@ -120,7 +153,7 @@ void blendPixelRow(const uint8_t* src, uint8_t* dst, int count, uint32_t mode, i
     const uint8_t k = static_cast<uint8_t>(std::clamp(strength, 0, 255));
     const ModeRule rule = modeRule(mode);
     const auto blendRow = [&](BlendRowKind kind, const uint8_t* table = nullptr) {
-        blendRowKernels(kind).chosen()(src, dst, count, BlendRowParams{table, k});
+        blendRowKernels(kind).chosen()(src, dst, dst, count, BlendRowParams{table, k});
     };
     switch (rule.kernel) {
     case Kernel::Table: blendRow(BlendRowKind::ModeTableCoverage, getBlendTables()->table(rule.table)); break;

@@ -22,6 +22,13 @@ constexpr uint32_t kBlendModeCount = 24;
 // cut into `stripes` horizontal bands (at least one; the hollow kernels always use 8).
 bool blendImage(const cv::Mat& src, cv::Mat& dst, uint32_t mode, int strength, bool premultiplied, int stripes);
 
+// blendImage's result for `src` over `background`, written to `dst` on the calling thread: the bytes
+// of copying `background` into `dst` and blending `src` onto that, in one pass over the pixels.
+// `background` is either `dst` itself or shares no memory with it, and `src` shares none with `dst`;
+// all three are CV_8UC4 of one size. Otherwise nothing is written and the result is false.
+bool blendImageOver(const cv::Mat& src, const cv::Mat& background, cv::Mat& dst, uint32_t mode, int strength,
+                    bool premultiplied);
+
 // The two runners behind blendImage, for matrices it has accepted (CV_8UC4, equal size, separate
 // memory); a band count below one counts as one.
 // The table kernel with one 256x256 table of BlendTables.

@@ -13,7 +13,10 @@ void blendStripes(const cv::Range& range, int32_t stripes, const cv::Mat& src, c
     const BlendRowFn blendRow = blendRowKernels(kind).chosen();
     for (int i = range.start; i < range.end; ++i) {
         const cv::Range rows = tessel::stripeRows(i, src.rows, stripes);
-        for (int y = rows.start; y < rows.end; ++y) blendRow(src.ptr<uint8_t>(y), dst.ptr<uint8_t>(y), src.cols, params);
+        for (int y = rows.start; y < rows.end; ++y) {
+            uint8_t* row = dst.ptr<uint8_t>(y);
+            blendRow(src.ptr<uint8_t>(y), row, row, src.cols, params);
+        }
     }
 }
 

@@ -19,25 +19,29 @@ namespace sse2 {
 
 // In BlendRowKind order.
 constexpr BlendRowFn kRows[] = {
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        rules::blendRow(rules::ModeTable{p.table, p.strength}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams& p) {
+        rules::blendRowOver(rules::ModeTable{p.table, p.strength}, s, b, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        rules::blendRow(rules::ModeTableCoverage{p.table, p.strength}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams& p) {
+        rules::blendRowOver(rules::ModeTableCoverage{p.table, p.strength}, s, b, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        rules::blendRow(rules::NormalPremultiplied{p.strength}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams& p) {
+        rules::blendRowOver(rules::NormalPremultiplied{p.strength}, s, b, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams& p) {
-        rules::blendRow(rules::NormalStraight{p.strength}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams& p) {
+        rules::blendRowOver(rules::NormalStraight{p.strength}, s, b, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) {
-        rules::blendRow(rules::NormalStraightFull{}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRowOver(rules::NormalStraightFull{}, s, b, d, n);
     },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowIn{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) { rules::blendRow(rules::HollowOut{}, s, d, n); },
-    [](const uint8_t* s, uint8_t* d, int n, const BlendRowParams&) {
-        rules::blendRow(rules::TextBgHollowIn{}, s, d, n);
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRowOver(rules::HollowIn{}, s, b, d, n);
+    },
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRowOver(rules::HollowOut{}, s, b, d, n);
+    },
+    [](const uint8_t* s, const uint8_t* b, uint8_t* d, int n, const BlendRowParams&) {
+        rules::blendRowOver(rules::TextBgHollowIn{}, s, b, d, n);
     },
 };
 

@@ -31,9 +31,11 @@ struct BlendRowParams {
     uint8_t strength = 255;
 };
 
-// Applies the rule to `count` adjacent pixels of `src` and `dst` (4 * count bytes each, not
-// overlapping), modifying `dst`.
-using BlendRowFn = void (*)(const uint8_t* src, uint8_t* dst, int count, const BlendRowParams& params);
+// Applies the rule to `count` adjacent pixels of `src` laid over those of `base`, writing `dst` (4 *
+// count bytes each). `base` is either `dst` itself (blending in place) or does not overlap it; `src`
+// overlaps neither. Blending over a separate base reads it once instead of copying it first.
+using BlendRowFn = void (*)(const uint8_t* src, const uint8_t* base, uint8_t* dst, int count,
+                            const BlendRowParams& params);
 
 const tessel::SimdKernels<BlendRowFn>& blendRowKernels(BlendRowKind kind);
 

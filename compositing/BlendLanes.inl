@@ -105,83 +105,92 @@ bool withFormula(const uint8_t* table, const Blend& blend) {
     }
 }
 
-// D weighted towards `values` by mul(S.a, k).
-inline Lanes weigh(const Lanes& values, const Lanes& src, const Lanes& dst, const Lanes& k) {
-    const Lanes alpha = mul255(broadcastAlpha(src), k);
+// D weighted towards `values` by `alpha`.
+inline Lanes weigh(const Lanes& values, const Lanes& alpha, const Lanes& dst) {
     return mul255(values, alpha) + mul255(dst, 255 - alpha);
 }
 
-// Runs `blend(sourceLanes, destinationLanes) -> destinationLanes` over a row, then hands the
-// remaining pixels to the four-pixel `narrow` rule.
+// Runs `blend(sourceLanes, baseLanes) -> destinationLanes` over a row, then hands the remaining
+// pixels to the four-pixel `narrow` rule.
+// `blend` is taken by value, and its captures should be too: held in the loop's own frame they stay in
+// registers, where through a reference each step would reload them after its byte stores.
 template <class Blend, class Narrow>
-void wideRow(const uint8_t* s, uint8_t* d, int count, const Narrow& narrow, const Blend& blend) {
+void wideRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const Narrow& narrow, Blend blend) {
     int x = 0;
     for (; x + kStepPixels <= count; x += kStepPixels) {
-        storePixels(d + 4 * x, blend(loadPixels(s + 4 * x), loadPixels(d + 4 * x)));
+        storePixels(d + 4 * x, blend(loadPixels(s + 4 * x), loadPixels(b + 4 * x)));
     }
-    rules::blendRow(narrow, s + 4 * x, d + 4 * x, count - x);
+    rules::blendRowOver(narrow, s + 4 * x, b + 4 * x, d + 4 * x, count - x);
 }
 
 // The table rule through the table's formula where it has one, else as the four-pixel form.
 template <class Narrow>
-void tableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p, const Narrow& narrow,
-              const Lanes& valueMask) {
+void tableRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p,
+              const Narrow& narrow, const Lanes& valueMask) {
     const Lanes k = splat(p.strength);
+    const Lanes mask = valueMask;
     // Rows shorter than one step (single pixels of the one-pixel blend) skip the formula search.
     const bool wide = count >= kStepPixels && withFormula(p.table, [&](const auto& formula) {
-        wideRow(s, d, count, narrow, [&](const Lanes& src, const Lanes& dst) {
-            return weigh(formula(dst, src) | valueMask, src, dst, k);
-        });
+        if (p.strength == 255) {
+            // mul(S.a, 255) is S.a: at full strength the source alpha is the weight itself.
+            wideRow(s, b, d, count, narrow, [formula, mask](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | mask, broadcastAlpha(src), dst);
+            });
+        } else {
+            wideRow(s, b, d, count, narrow, [formula, mask, k](const Lanes& src, const Lanes& dst) {
+                return weigh(formula(dst, src) | mask, mul255(broadcastAlpha(src), k), dst);
+            });
+        }
     });
-    if (!wide) rules::blendRow(narrow, s, d, count);
+    if (!wide) rules::blendRowOver(narrow, s, b, d, count);
 }
 
-void modeTableRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
-    tableRow(s, d, count, p, rules::ModeTable{p.table, p.strength}, Lanes{});
+void modeTableRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
+    tableRow(s, b, d, count, p, rules::ModeTable{p.table, p.strength}, Lanes{});
 }
 
 // Weighing 255 in the alpha lanes composites alpha as coverage, as the four-pixel form does.
-void modeTableCoverageRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
-    tableRow(s, d, count, p, rules::ModeTableCoverage{p.table, p.strength}, opaqueAlphaLanes());
+void modeTableCoverageRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
+    tableRow(s, b, d, count, p, rules::ModeTableCoverage{p.table, p.strength}, opaqueAlphaLanes());
 }
 
-void normalPremultipliedRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
+void normalPremultipliedRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::NormalPremultiplied{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+    wideRow(s, b, d, count, rules::NormalPremultiplied{p.strength}, [k](const Lanes& src, const Lanes& dst) {
         const Lanes alpha = broadcastAlpha(src);
         const Lanes blended = minimum(mul255(dst, 255 - mul255(alpha, k)) + mul255(src, k), splat(255));
         return alpha == 0 ? dst : blended;
     });
 }
 
-void normalStraightRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams& p) {
+void normalStraightRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams& p) {
     const Lanes k = splat(p.strength);
-    wideRow(s, d, count, rules::NormalStraight{p.strength}, [&](const Lanes& src, const Lanes& dst) {
+    wideRow(s, b, d, count, rules::NormalStraight{p.strength}, [k](const Lanes& src, const Lanes& dst) {
         return lerp255(src | opaqueAlphaLanes(), dst, mul255(broadcastAlpha(src), k));
     });
 }
 
-void normalStraightFullRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::NormalStraightFull{}, [&](const Lanes& src, const Lanes& dst) {
+void normalStraightFullRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams&) {
+    wideRow(s, b, d, count, rules::NormalStraightFull{}, [&](const Lanes& src, const Lanes& dst) {
         const Lanes premultiplied = mul255(dst, broadcastAlpha(dst) | opaqueAlphaLanes());
         return lerp255(src | opaqueAlphaLanes(), premultiplied, broadcastAlpha(src));
     });
 }
 
-void hollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::HollowIn{}, [&](const Lanes& src, const Lanes& dst) {
+void hollowInRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams&) {
+    wideRow(s, b, d, count, rules::HollowIn{}, [&](const Lanes& src, const Lanes& dst) {
         return mul255(dst, broadcastAlpha(src));
     });
 }
 
-void hollowOutRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::HollowOut{}, [&](const Lanes& src, const Lanes& dst) {
+void hollowOutRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams&) {
+    wideRow(s, b, d, count, rules::HollowOut{}, [&](const Lanes& src, const Lanes& dst) {
         return broadcastAlpha(dst) == 0 ? src : mul255(dst, 255 - broadcastAlpha(src));
     });
 }
 
-void textBgHollowInRow(const uint8_t* s, uint8_t* d, int count, const BlendRowParams&) {
-    wideRow(s, d, count, rules::TextBgHollowIn{}, [&](const Lanes& src, const Lanes& dst) {
+void textBgHollowInRow(const uint8_t* s, const uint8_t* b, uint8_t* d, int count, const BlendRowParams&) {
+    wideRow(s, b, d, count, rules::TextBgHollowIn{}, [&](const Lanes& src, const Lanes& dst) {
         return mul255(src, broadcastAlpha(dst));
     });
 }

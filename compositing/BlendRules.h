@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "compositing/ByteArithmetic.h"
 
@@ -214,6 +215,13 @@ void blendRow(const Rule& rule, const uint8_t* s, uint8_t* d, int cols) {
     int x = 0;
     for (; x + 4 <= cols; x += 4) rule.fourPixels(s + 4 * x, d + 4 * x);
     for (; x < cols; ++x) rule(s + 4 * x, d + 4 * x);
+}
+
+// blendRow over the pixels of `base` (either `d` or apart from it), written to `d`.
+template <class Rule>
+void blendRowOver(const Rule& rule, const uint8_t* s, const uint8_t* base, uint8_t* d, int cols) {
+    if (base != d) std::memcpy(d, base, static_cast<std::size_t>(cols) * 4);
+    blendRow(rule, s, d, cols);
 }
 
 }  // namespace imageC::rules

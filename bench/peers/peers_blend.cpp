@@ -1,5 +1,5 @@
 // Our blend modes beside libavfilter's blend and overlay filters. Ours is the motion effect placing
-// a full-frame clip on its canvas (a copy of the canvas into the output, then the blend), the
+// a full-frame clip on its canvas (the clip blended over the canvas into the output), the
 // way an editor composites one track over another; the peers also write a new output frame.
 // The layer is the rocket picture with an alpha ramp, the canvas the astronaut picture.
 

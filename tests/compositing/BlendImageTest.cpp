@@ -41,6 +41,16 @@ void expectBlendMatchesModel(const cv::Mat& src, const cv::Mat& dst, const Case&
     const cv::Mat expected = blendref::blendImage(src, dst, c.mode, c.strength, c.premultiplied);
     EXPECT_EQ(qortest::differingBytes(target.pixels(), expected), 0) << describe(c);
     EXPECT_TRUE(target.paddingIntact()) << describe(c);
+
+    // The single-pass form, over the destination's pixels in place and from a separate background.
+    PaddedFrame inPlace = PaddedFrame::from(dst, 5);
+    PaddedFrame apart = PaddedFrame::from(cv::Mat(dst.size(), CV_8UC4, cv::Scalar::all(77)), 9);
+    cv::Mat inPlaceMat = inPlace.mat(), apartMat = apart.mat();
+    ASSERT_TRUE(imageC::blendImageOver(src, inPlaceMat, inPlaceMat, c.mode, c.strength, c.premultiplied));
+    ASSERT_TRUE(imageC::blendImageOver(src, dst, apartMat, c.mode, c.strength, c.premultiplied));
+    EXPECT_EQ(qortest::differingBytes(inPlace.pixels(), expected), 0) << describe(c) << " in place";
+    EXPECT_EQ(qortest::differingBytes(apart.pixels(), expected), 0) << describe(c) << " over a separate background";
+    EXPECT_TRUE(inPlace.paddingIntact() && apart.paddingIntact()) << describe(c);
 }
 
 // Strength 0 leaves the table modes alone while Replace still copies; only the strength's low 8

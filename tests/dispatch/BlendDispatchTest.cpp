@@ -1,6 +1,6 @@
 // The wide compositing and shading row kernels against their SSE2 versions (themselves held to per-pixel
-// references in tests/compositing), byte for byte: every rule and blend table, strengths at both
-// ends and between, widths that leave every possible remainder, padded rows whose padding must
+// references in tests/compositing), byte for byte: every rule and blend table, in place and over a
+// separate base, strengths at both ends and between, widths that leave every possible remainder, padded rows whose padding must
 // stay untouched, alpha over 0..255 with many exact 0s and 255s, and a real picture.
 
 #include <gtest/gtest.h>
@@ -29,12 +29,17 @@ cv::Mat testPicture(int width, int height, uint32_t seed) {
     return picture;
 }
 
-// The destination after running `blendRow` over every row of `src` onto `dst`.
+// The destination after running `blendRow` over every row of `src` onto `dst`, in place or (when
+// `apart`) over a separate copy of `dst` into a frame of other pixels.
 PaddedFrame blended(imageC::BlendRowFn blendRow, const cv::Mat& src, const cv::Mat& dst,
-                    const imageC::BlendRowParams& params) {
-    PaddedFrame source = PaddedFrame::from(src, 20), target = PaddedFrame::from(dst, 28);
-    for (int y = 0; y < src.rows; ++y) blendRow(source.mat().ptr(y), target.mat().ptr(y), src.cols, params);
-    EXPECT_TRUE(source.paddingIntact());
+                    const imageC::BlendRowParams& params, bool apart = false) {
+    PaddedFrame source = PaddedFrame::from(src, 20), base = PaddedFrame::from(dst, 16);
+    PaddedFrame target = PaddedFrame::from(apart ? cv::Mat(dst.size(), CV_8UC4, cv::Scalar::all(77)) : dst, 28);
+    for (int y = 0; y < src.rows; ++y) {
+        const uint8_t* under = apart ? base.mat().ptr(y) : target.mat().ptr(y);
+        blendRow(source.mat().ptr(y), under, target.mat().ptr(y), src.cols, params);
+    }
+    EXPECT_TRUE(source.paddingIntact() && base.paddingIntact());
     return target;
 }
 
@@ -42,9 +47,12 @@ void expectSameAsSse2(BlendRowKind kind, const cv::Mat& src, const cv::Mat& dst,
     const auto& kernels = imageC::blendRowKernels(kind);
     const PaddedFrame expected = blended(kernels.sse2, src, dst, params);
     dispatch_testing::forEachWiderPath([&](tessel::SimdPath path) {
-        const PaddedFrame actual = blended(kernels.at(path), src, dst, params);
-        ASSERT_EQ(actual.bytes(), expected.bytes()) << "rule " << static_cast<int>(kind) << ", strength "
-                                                    << int{params.strength} << ", " << src.cols << "x" << src.rows;
+        for (bool apart : {false, true}) {
+            const PaddedFrame actual = blended(kernels.at(path), src, dst, params, apart);
+            ASSERT_EQ(actual.bytes(), expected.bytes()) << "rule " << static_cast<int>(kind) << ", strength "
+                                                        << int{params.strength} << ", " << src.cols << "x" << src.rows
+                                                        << (apart ? ", over a separate base" : "");
+        }
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <immintrin.h>
 
@@ -32,6 +33,7 @@ constexpr double kWeights[3] = {0.2126, 0.7152, 0.0722};
 // pick the entry below, which would darken greys by one level under straight curves.
 constexpr int kWholeWeights[3] = {2126, 7152, 722};
 constexpr int kWholeWeightSum = 10000;
+constexpr float kWholeReciprocal = 1.0f / kWholeWeightSum;
 // A luminance target this far outside 0..255 saturates every channel already; the bound keeps the
 // conversion of the shift to an integer defined for curves that run off to huge values.
 constexpr float kTargetBound = 1024.0f;
@@ -86,6 +88,8 @@ struct CurveLookups {
     double curvedTerm[3][256];
     int inputTerm[3][256];
     float luminanceTarget[256];
+    // Byte j of every luminance target, for looking the targets up as bytes.
+    uint8_t luminanceTargetBytes[4][256];
 };
 
 CurveLookups prepareLookups(const std::array<cv::Mat, 4>& tables) {
@@ -98,6 +102,9 @@ CurveLookups prepareLookups(const std::array<cv::Mat, 4>& tables) {
         }
         const float target = tables[kLuminance].at<float>(v) * 255.0f;
         l.luminanceTarget[v] = std::isnan(target) ? 0.0f : std::clamp(target, -kTargetBound, kTargetBound);
+        uint8_t bytes[4];
+        std::memcpy(bytes, &l.luminanceTarget[v], sizeof bytes);
+        for (int j = 0; j < 4; ++j) l.luminanceTargetBytes[j][v] = bytes[j];
     }
     return l;
 }
@@ -154,60 +161,66 @@ QOR_TARGET_AVX512_VBMI inline __m512i lookUp(const ByteTable& t, __m512i bytes) 
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
 }
 
-// The luminance of eight pixels' curved channels: kWeights[c] · byte in double precision, summed
-// (red + green) + blue, as float.
-QOR_TARGET_AVX512_VBMI inline __m256 curvedLuminance(__m256i r, __m256i g, __m256i b) {
-    const __m512d red = _mm512_mul_pd(_mm512_set1_pd(kWeights[0]), _mm512_cvtepi32_pd(r));
-    const __m512d green = _mm512_mul_pd(_mm512_set1_pd(kWeights[1]), _mm512_cvtepi32_pd(g));
-    const __m512d blue = _mm512_mul_pd(_mm512_set1_pd(kWeights[2]), _mm512_cvtepi32_pd(b));
-    return _mm512_cvtpd_ps(_mm512_add_pd(_mm512_add_pd(red, green), blue));
+// The luminance targets of sixteen table indices (0..255, one per 32-bit lane): byte j of each
+// lane looked up in the table of the targets' bytes j. Byte permutes outrun a sixteen-lane gather.
+QOR_TARGET_AVX512_VBMI inline __m512 lookUpTargets(const ByteTable (&targetBytes)[4], __m512i index) {
+    const __m512i spread =
+        _mm512_shuffle_epi8(index, _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)));
+    __m512i targets = lookUp(targetBytes[0], spread);
+    targets = _mm512_mask_blend_epi8(0x2222222222222222ull, targets, lookUp(targetBytes[1], spread));
+    targets = _mm512_mask_blend_epi8(0x4444444444444444ull, targets, lookUp(targetBytes[2], spread));
+    targets = _mm512_mask_blend_epi8(0x8888888888888888ull, targets, lookUp(targetBytes[3], spread));
+    return _mm512_castsi512_ps(targets);
 }
 
-// The same for sixteen pixels.
-QOR_TARGET_AVX512_VBMI inline __m512 curvedLuminance(__m512i r, __m512i g, __m512i b) {
-    const __m256 low = curvedLuminance(_mm512_castsi512_si256(r), _mm512_castsi512_si256(g), _mm512_castsi512_si256(b));
-    const __m256 high = curvedLuminance(_mm512_extracti64x4_epi64(r, 1), _mm512_extracti64x4_epi64(g, 1),
-                                        _mm512_extracti64x4_epi64(b, 1));
-    return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1);
+// Luminance in whole ten-thousandths, kWholeWeights · (R, G, B), of sixteen BGRA pixels: blue and
+// red, then green, as 16-bit pairs (alpha weighs 0). The sum stays below 2^24, so it converts to
+// float exactly.
+QOR_TARGET_AVX512_VBMI inline __m512 wholeLuminance(__m512i pixels) {
+    const __m512i wordMask = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i blueRed = _mm512_and_si512(pixels, wordMask);
+    const __m512i greenAlpha = _mm512_and_si512(_mm512_srli_epi32(pixels, 8), wordMask);
+    const __m512i whole = _mm512_add_epi32(
+        _mm512_madd_epi16(blueRed, _mm512_set1_epi32(kWholeWeights[2] | kWholeWeights[0] << 16)),
+        _mm512_madd_epi16(greenAlpha, _mm512_set1_epi32(kWholeWeights[1])));
+    return _mm512_cvtepi32_ps(whole);
 }
 
-// A curved channel moved by `shift` and limited to 0..255.
-QOR_TARGET_AVX512_VBMI inline __m512i moved(__m512i channel, __m512i shift) {
-    return _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(channel, shift), _mm512_setzero_si512()),
-                            _mm512_set1_epi32(255));
+// The colour bytes of sixteen pixels each moved by its pixel's `shift` and limited to 0..255, alpha
+// bytes kept: the shift's positive part (at most 255) is added and its negative part subtracted,
+// both with byte saturation, which is the clamped sum since one of the parts is 0.
+QOR_TARGET_AVX512_VBMI inline __m512i shiftedColours(__m512i pixels, __m512i shift) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i full = _mm512_set1_epi32(255);
+    const __m512i up = _mm512_min_epi32(_mm512_max_epi32(shift, zero), full);
+    const __m512i down = _mm512_min_epi32(_mm512_max_epi32(_mm512_sub_epi32(zero, shift), zero), full);
+    // Each lane's low byte in its three colour bytes, 0 in its alpha byte.
+    const __m512i spread =
+        _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1));
+    return _mm512_subs_epu8(_mm512_adds_epu8(pixels, _mm512_shuffle_epi8(up, spread)),
+                            _mm512_shuffle_epi8(down, spread));
 }
 
 // curveRow's steps for sixteen pixels at once; `tables` hold the red, green and blue curves.
-QOR_TARGET_AVX512_VBMI void curveSixteen(const CurveLookups& l, const ByteTable (&tables)[3], const uint8_t* pixel,
-                                         uint8_t* target) {
+QOR_TARGET_AVX512_VBMI void curveSixteen(const ByteTable (&tables)[3], const ByteTable (&targetBytes)[4],
+                                         const uint8_t* pixel, uint8_t* target) {
     const __m512i input = _mm512_loadu_si512(pixel);
     // Byte 0 of every pixel is blue, 1 green, 2 red.
     __m512i curved = _mm512_mask_blend_epi8(0x1111111111111111ull, input, lookUp(tables[2], input));
     curved = _mm512_mask_blend_epi8(0x2222222222222222ull, curved, lookUp(tables[1], input));
     curved = _mm512_mask_blend_epi8(0x4444444444444444ull, curved, lookUp(tables[0], input));
-    const __m512i byteMask = _mm512_set1_epi32(0xFF);
-    const __m512i b8 = _mm512_and_si512(curved, byteMask);
-    const __m512i g8 = _mm512_and_si512(_mm512_srli_epi32(curved, 8), byteMask);
-    const __m512i r8 = _mm512_and_si512(_mm512_srli_epi32(curved, 16), byteMask);
-
-    // The input luminance in whole ten-thousandths: blue and red, then green, as 16-bit pairs. The
-    // sum stays below 2^24, so the float quotient truncates to the integer one.
-    const __m512i wordMask = _mm512_set1_epi32(0x00FF00FF);
-    const __m512i blueRed = _mm512_and_si512(input, wordMask);
-    const __m512i greenAlpha = _mm512_and_si512(_mm512_srli_epi32(input, 8), wordMask);
-    const __m512i whole = _mm512_add_epi32(
-        _mm512_madd_epi16(blueRed, _mm512_set1_epi32(kWholeWeights[2] | kWholeWeights[0] << 16)),
-        _mm512_madd_epi16(greenAlpha, _mm512_set1_epi32(kWholeWeights[1])));
-    const __m512i index = _mm512_cvttps_epi32(
-        _mm512_div_ps(_mm512_cvtepi32_ps(whole), _mm512_set1_ps(static_cast<float>(kWholeWeightSum))));
-    const __m512 targets = _mm512_i32gather_ps(index, l.luminanceTarget, 4);
-    const __m512i shift = _mm512_cvttps_epi32(_mm512_sub_ps(targets, curvedLuminance(r8, g8, b8)));
-
-    const __m512i result =
-        _mm512_or_si512(_mm512_or_si512(moved(b8, shift), _mm512_slli_epi32(moved(g8, shift), 8)),
-                        _mm512_or_si512(_mm512_slli_epi32(moved(r8, shift), 16),
-                                        _mm512_and_si512(input, _mm512_set1_epi32(static_cast<int>(0xFF000000u)))));
-    _mm512_storeu_si512(target, result);
+    // The table index: the whole input luminance over kWholeWeightSum, truncated. Multiplying by
+    // the float nearest 1/10000 truncates to the integer quotient for every sum up to 255 *
+    // kWholeWeightSum (checked exhaustively by the tests).
+    const __m512i index = _mm512_cvttps_epi32(_mm512_mul_ps(wholeLuminance(input), _mm512_set1_ps(kWholeReciprocal)));
+    const __m512 targets = lookUpTargets(targetBytes, index);
+    // The curved luminance: the double-precision weighted sum of the other paths, converted to
+    // float, is the correctly rounded quotient of the whole sum for every byte triple (checked
+    // exhaustively by the tests), which one float division gives.
+    const __m512 curvedLuminance =
+        _mm512_div_ps(wholeLuminance(curved), _mm512_set1_ps(static_cast<float>(kWholeWeightSum)));
+    const __m512i shift = _mm512_cvttps_epi32(_mm512_sub_ps(targets, curvedLuminance));
+    _mm512_storeu_si512(target, shiftedColours(curved, shift));
 }
 
 // The leading pixels of a row that the path's wide lanes take; each returns how many it did.
@@ -216,8 +229,10 @@ int noWidePixels(const CurveLookups&, const uint8_t*, uint8_t*, int) { return 0;
 QOR_TARGET_AVX512_VBMI int sixteenPixelsAtATime(const CurveLookups& l, const uint8_t* pixel, uint8_t* target,
                                                 int count) {
     const ByteTable tables[3] = {byteTable(l.curved[0]), byteTable(l.curved[1]), byteTable(l.curved[2])};
+    const ByteTable targetBytes[4] = {byteTable(l.luminanceTargetBytes[0]), byteTable(l.luminanceTargetBytes[1]),
+                                      byteTable(l.luminanceTargetBytes[2]), byteTable(l.luminanceTargetBytes[3])};
     int x = 0;
-    for (; x + 16 <= count; x += 16) curveSixteen(l, tables, pixel + 4 * x, target + 4 * x);
+    for (; x + 16 <= count; x += 16) curveSixteen(tables, targetBytes, pixel + 4 * x, target + 4 * x);
     return x;
 }
 

@@ -16,7 +16,7 @@
 namespace {
 
 // The composite goes a band of rows at a time: the band's layer is warped into a buffer of its
-// own (1 MB at 3840 wide), and the band's background copy and blend follow while both are in
+// own (1 MB at 3840 wide), and the band's blend over the background follows while it is in
 // cache. Narrower bands warp more slowly: a band's rows share the source lines they read.
 constexpr int kCompositeBandRows = 64;
 constexpr double kPi = 3.141592653589793;
@@ -76,9 +76,10 @@ float opacityFromPercent(float percent) {
 // the output's width, CV_8UC4).
 using LayerRows = std::function<cv::Mat(const cv::Range& rows, cv::Mat& scratch)>;
 
-// Copies each band of `background` (unless empty: the output already holds it) into `output` and
-// blends the layer's band onto it. Every blend rule works pixel by pixel, so blending band by band
-// gives the bytes of one blend over the whole output.
+// Blends each band of the layer over the band of `background` (unless empty: the output already
+// holds it) into `output`, reading the background once instead of copying it first. Every blend
+// rule works pixel by pixel, so blending band by band gives the bytes of one blend over the whole
+// output.
 void compositeInBands(const cv::Mat& background, cv::Mat& output, const LayerRows& layerRows, uint32_t mode,
                       int strength, bool premultiplied) {
     const int bands = (output.rows + kCompositeBandRows - 1) / kCompositeBandRows;
@@ -89,8 +90,8 @@ void compositeInBands(const cv::Mat& background, cv::Mat& output, const LayerRow
         for (int b = run.start; b < run.end; ++b) {
             const cv::Range rows(b * kCompositeBandRows, std::min(output.rows, (b + 1) * kCompositeBandRows));
             cv::Mat outputRows = output.rowRange(rows);
-            if (!background.empty()) background.rowRange(rows).copyTo(outputRows);
-            imageC::blendImage(layerRows(rows, scratch), outputRows, mode, strength, premultiplied, 1);
+            const cv::Mat base = background.empty() ? outputRows : background.rowRange(rows);
+            imageC::blendImageOver(layerRows(rows, scratch), base, outputRows, mode, strength, premultiplied);
         }
     });
 }
