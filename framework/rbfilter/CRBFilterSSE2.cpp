@@ -55,7 +55,7 @@ bool CRBFilterSSE2::init(int32_t width, int32_t height, int32_t tasks, bool pipe
         stages[s].reset(static_cast<uint8_t*>(allocateAligned(pixels * kChannels)));
         if (!stages[s]) return release(), false;
     }
-    rowBuffers.reset(static_cast<uint8_t*>(allocateAligned(static_cast<std::size_t>(tasks) * kMostRowsTogether *
+    rowBuffers.reset(static_cast<uint8_t*>(allocateAligned(static_cast<std::size_t>(tasks) * kBufferedRows *
                                                            paddedWidth * kRowFloatsPerPixel * sizeof(float))));
     columnBuffers.reset(static_cast<uint8_t*>(
         allocateAligned(static_cast<std::size_t>(paddedWidth) * kColumnFloatsPerPixel * sizeof(float))));
@@ -161,7 +161,7 @@ void CRBFilterSSE2::startHorizontal(const uint8_t* in, uint8_t* stage, const Geo
     for (int i = 0; i < taskCount; ++i) {
         const int first = i * rowsPerTask;
         const int end = i == taskCount - 1 ? g.height : first + rowsPerTask;
-        float* buffer = buffers + static_cast<std::size_t>(i) * kMostRowsTogether * maxWidth * kRowFloatsPerPixel;
+        float* buffer = buffers + static_cast<std::size_t>(i) * kBufferedRows * maxWidth * kRowFloatsPerPixel;
         const RowBand band{in, g.stride, stage, stageStride(), g.width, first, end, buffer, maxWidth, gain, rangeTable};
         launch(horizontalTasks[i], [pass = horizontalPass, band] { pass(band); });
     }

@@ -1,5 +1,5 @@
-// The passes with sixteen float lanes: four rows side by side in the horizontal pass, four
-// adjacent columns in each vector of the vertical pass.
+// The passes with sixteen float lanes: four rows side by side in each vector of the horizontal
+// pass, four adjacent columns in each vector of the vertical pass.
 
 #include <immintrin.h>
 
