@@ -11,12 +11,12 @@ namespace {
 
 using namespace qorbench;
 
-// The filter as face beauty drives it: four tasks, pipelined, rows without padding.
+// The filter as face beauty drives it: its task count, pipelined, rows without padding.
 void BilateralFilter(benchmark::State& state) {
     const int width = benchWidth(state), height = benchHeight(state);
     const cv::Mat in = noiseFrame(width, height, 1, 0), out = noiseFrame(width, height, 2, 0);
     CRBFilterSSE2 filter;
-    if (!filter.init(width, height, 4, true)) state.SkipWithError("init failed");
+    if (!filter.init(width, height, NLEFaceBeautyEffect::smootherTasks(), true)) state.SkipWithError("init failed");
     filter.setSigmas(0.25f, 0.025f);
     for (auto _ : state) {
         if (!filter.filter(out.data, in.data, width, height, width * 4)) state.SkipWithError("filter failed");

@@ -20,9 +20,6 @@ using peers::comparePair;
 // bilateral's sigmaS (pixels) and sigmaR (fraction of full scale).
 constexpr float kSmoothLevel = 50;
 constexpr float kSigmaSpatial = kSmoothLevel / 200, kSigmaRange = kSmoothLevel / 2000;
-// The filter as face beauty drives it: four tasks, the vertical pass of one image overlapping the
-// horizontal pass of the next.
-constexpr int kSmootherTasks = 4;
 
 void compareAt(const peers::FrameSize& size) {
     const cv::Mat in = peers::picture("astronaut.png", {size.width, size.height});
@@ -37,10 +34,12 @@ void compareAt(const peers::FrameSize& size) {
     qortest::setFloats(*faceBeauty, {{"smooth_lev", kSmoothLevel}, {"color_lev", 20}, {"white_lev", 20}});
     comparePair("face-beauty/ffmpeg-bilateral", size, [&] { peers::render(*faceBeauty, out, cv::Mat(), in); }, peer);
 
-    // The filter alone, one image and a flush per frame; it needs unpadded rows.
+    // The filter alone as face beauty drives it: its task count, one image and a flush per frame;
+    // it needs unpadded rows.
     const cv::Mat packed = in.clone();
     CRBFilterSSE2 filter;
-    if (!filter.init(in.cols, in.rows, kSmootherTasks, true)) throw std::runtime_error("the smoother refused the size");
+    if (!filter.init(in.cols, in.rows, NLEFaceBeautyEffect::smootherTasks(), true))
+        throw std::runtime_error("the smoother refused the size");
     filter.setSigmas(kSigmaSpatial, kSigmaRange);
     comparePair("rbfilter/ffmpeg-bilateral", size, [&] {
         if (!filter.filter(out.data, packed.data, packed.cols, packed.rows, static_cast<int32_t>(packed.step)))

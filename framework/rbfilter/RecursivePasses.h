@@ -19,7 +19,9 @@ namespace rbfilter {
 
 constexpr int kChannels = 4;
 constexpr int kRowFloatsPerPixel = 12;    // weight, gain x input and right-to-left result, 4 lanes each
-constexpr int kMostRowsTogether = 4;      // rows the widest horizontal sweep advances side by side
+// Rows of kRowFloatsPerPixel cells a task's row buffer holds; the AVX-512 horizontal sweep keeps
+// fewer floats per pixel and fits eight rows in it.
+constexpr int kBufferedRows = 4;
 constexpr int kColumnFloatsPerPixel = 8;  // accumulator and normaliser, 4 lanes each
 
 // Rows firstRow..endRow - 1 of the horizontal pass: `in` rows to `stage` rows.
@@ -29,7 +31,7 @@ struct RowBand {
     uint8_t* stage;
     std::size_t stageStride;
     int width, firstRow, endRow;
-    float* buffer;  // kMostRowsTogether x bufferWidth x kRowFloatsPerPixel floats, 64-byte aligned
+    float* buffer;  // kBufferedRows x bufferWidth x kRowFloatsPerPixel floats, 64-byte aligned
     int bufferWidth;
     float gain;
     const float* rangeTable;

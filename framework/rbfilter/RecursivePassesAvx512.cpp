@@ -1,5 +1,5 @@
-// The passes with sixteen float lanes: four rows side by side in the horizontal pass, four
-// adjacent columns in each vector of the vertical pass.
+// The passes with sixteen float lanes: four rows side by side in each vector of the horizontal
+// pass, four adjacent columns in each vector of the vertical pass.
 
 #include <immintrin.h>
 
@@ -51,38 +51,58 @@ QOR_TARGET_AVX512 inline __m512 recurse(__m512 w, __m512 weightedValue, __m512 g
     return _mm512_div_ps(acc, norm);
 }
 
-// Four rows side by side. Per pixel x the buffer keeps the rows' weights between x and x + 1
-// and their right-to-left results (sixteen lanes); gain x input is worked out again when needed,
-// which keeps the buffer small enough for the processor's second-level cache. (Two vectors of
-// rows side by side measured slower: the sixteen-lane division leaves no idle units to fill.)
+// Four rows side by side in each of `Vectors` vectors. Per pixel x the buffer keeps the rows'
+// right-to-left results (sixteen lanes a vector), and apart from them their weights between x and
+// x + 1; gain x input is worked out again when needed, which keeps the buffer small enough for
+// the processor's second-level cache. Each step waits for the previous one of its own vector
+// only: with two vectors, one's multiplications and additions fill the time the other's wait for
+// their results.
+template <int Vectors>
 QOR_TARGET_AVX512 void sweepRows(const RowBand& band, const uint8_t* const* src, uint8_t* const* dst) {
     const int w = band.width;
     const __m512 gain = _mm512_set1_ps(band.gain);
     const __m512 half = _mm512_set1_ps(0.5f);
     const __m512i spread = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
-    float* results = band.buffer;
-    float* weights = results + static_cast<std::size_t>(band.bufferWidth) * 4 * kRowsPerVector;
-    for (int r = 0; r < kRowsPerVector; ++r) rowWeights(src[r], w, band.rangeTable, weights + r, kRowsPerVector);
+    const std::size_t weightFloats = static_cast<std::size_t>(band.bufferWidth) * kRowsPerVector;
+    float* results = band.buffer;  // pixel x of vector v at (x * Vectors + v) * 16
+    float* weights[Vectors];
+    for (int v = 0; v < Vectors; ++v) {
+        weights[v] = results + weightFloats * 4 * Vectors + v * weightFloats;
+        for (int r = 0; r < kRowsPerVector; ++r)
+            rowWeights(src[kRowsPerVector * v + r], w, band.rangeTable, weights[v] + r, kRowsPerVector);
+    }
+    const auto cell = [&](int x, int v) { return results + (x * Vectors + v) * 16; };
 
     // Right to left.
-    __m512 acc = rowPixels(src, w - 1), norm = _mm512_set1_ps(1.0f);
-    _mm512_store_ps(results + (w - 1) * 16, acc);
+    __m512 acc[Vectors], norm[Vectors];
+    for (int v = 0; v < Vectors; ++v) {
+        acc[v] = rowPixels(src + kRowsPerVector * v, w - 1);
+        norm[v] = _mm512_set1_ps(1.0f);
+        _mm512_store_ps(cell(w - 1, v), acc[v]);
+    }
     for (int x = w - 2; x >= 0; --x) {
-        const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
-        _mm512_store_ps(results + x * 16,
-                        recurse(spreadWeights(spread, weights + x * kRowsPerVector), weighted, gain, acc, norm));
+        for (int v = 0; v < Vectors; ++v) {
+            const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src + kRowsPerVector * v, x));
+            const __m512 weight = spreadWeights(spread, weights[v] + x * kRowsPerVector);
+            _mm512_store_ps(cell(x, v), recurse(weight, weighted, gain, acc[v], norm[v]));
+        }
     }
 
     // Left to right, averaged with the right-to-left result.
-    acc = _mm512_load_ps(results);
-    norm = _mm512_set1_ps(1.0f);
-    storeRowPixels(dst, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(rowPixels(src, 0), acc))));
+    for (int v = 0; v < Vectors; ++v) {
+        acc[v] = _mm512_load_ps(cell(0, v));
+        norm[v] = _mm512_set1_ps(1.0f);
+        const __m512 first = _mm512_add_ps(rowPixels(src + kRowsPerVector * v, 0), acc[v]);
+        storeRowPixels(dst + kRowsPerVector * v, 0, _mm512_cvtps_epi32(_mm512_mul_ps(half, first)));
+    }
     for (int x = 1; x < w; ++x) {
-        const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src, x));
-        const __m512 causal =
-            recurse(spreadWeights(spread, weights + (x - 1) * kRowsPerVector), weighted, gain, acc, norm);
-        storeRowPixels(
-            dst, x, _mm512_cvtps_epi32(_mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(results + x * 16)))));
+        for (int v = 0; v < Vectors; ++v) {
+            const __m512 weighted = _mm512_mul_ps(gain, rowPixels(src + kRowsPerVector * v, x));
+            const __m512 weight = spreadWeights(spread, weights[v] + (x - 1) * kRowsPerVector);
+            const __m512 causal = recurse(weight, weighted, gain, acc[v], norm[v]);
+            const __m512 average = _mm512_mul_ps(half, _mm512_add_ps(causal, _mm512_load_ps(cell(x, v))));
+            storeRowPixels(dst + kRowsPerVector * v, x, _mm512_cvtps_epi32(average));
+        }
     }
 }
 
@@ -127,17 +147,26 @@ QOR_TARGET_AVX512 void sweepColumns(const ColumnBand& band, const uint8_t* row, 
 
 }  // namespace
 
-// Four rows at a time, then the SSE2 sweep for what is left.
+// Eight rows at a time, then four, then the SSE2 sweep for what is left.
 QOR_TARGET_AVX512 void horizontalAvx512(const RowBand& band) {
-    int y = band.firstRow;
-    for (; y + kRowsPerVector <= band.endRow; y += kRowsPerVector) {
-        const uint8_t* src[kRowsPerVector];
-        uint8_t* dst[kRowsPerVector];
-        for (int r = 0; r < kRowsPerVector; ++r) {
+    constexpr int kMostRows = 2 * kRowsPerVector;
+    const uint8_t* src[kMostRows];
+    uint8_t* dst[kMostRows];
+    const auto gather = [&](int y, int rows) {
+        for (int r = 0; r < rows; ++r) {
             src[r] = band.in + static_cast<std::ptrdiff_t>(y + r) * band.inStride;
             dst[r] = band.stage + (y + r) * band.stageStride;
         }
-        sweepRows(band, src, dst);
+    };
+    int y = band.firstRow;
+    for (; y + kMostRows <= band.endRow; y += kMostRows) {
+        gather(y, kMostRows);
+        sweepRows<2>(band, src, dst);
+    }
+    if (y + kRowsPerVector <= band.endRow) {
+        gather(y, kRowsPerVector);
+        sweepRows<1>(band, src, dst);
+        y += kRowsPerVector;
     }
     RowBand rest = band;
     rest.firstRow = y;

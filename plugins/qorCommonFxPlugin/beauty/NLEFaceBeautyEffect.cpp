@@ -1,5 +1,6 @@
 #include "plugins/qorCommonFxPlugin/beauty/NLEFaceBeautyEffect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,7 +18,6 @@ namespace {
 constexpr double kSmallestLevel = 0.000001;
 constexpr int kBlock = 16;         // the smoother works best on rows of whole 16-pixel blocks
 constexpr int kMostCropped = 6;    // remainders up to this are cropped and smeared back
-constexpr int kSmootherTasks = 4;
 
 bool isBlack(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
 void copyColour(uint8_t* to, const uint8_t* from) { std::memcpy(to, from, 3); }
@@ -57,6 +57,8 @@ int NLEFaceBeautyEffect::alignedWidth(int width) {
     return remainder <= kMostCropped ? width - remainder : width + kBlock - remainder;
 }
 
+int NLEFaceBeautyEffect::smootherTasks() { return std::clamp(cv::getNumThreads(), 1, CRBFilterSSE2::kMaxTasks); }
+
 // The lite descriptions name the levels "Smoothen", "Color" and "Whiten".
 const tessel::ParamTable<NLEFaceBeautyEffect> NLEFaceBeautyEffect::kParams{
     {"smooth_lev", &NLEFaceBeautyEffect::smoothLevel, 50.0, "Smoothen"},
@@ -90,7 +92,7 @@ cv::Mat NLEFaceBeautyEffect::alignedInput(const Frame& in) {
 // it (too small, too large, or a level that gives no usable sigmas). A copy, because the aligned
 // picture may be the input, which the output may overwrite.
 cv::Mat NLEFaceBeautyEffect::smooth(const cv::Mat& input) {
-    const bool ready = smoother.init(input.cols, input.rows, kSmootherTasks, true);
+    const bool ready = smoother.init(input.cols, input.rows, smootherTasks(), true);
     if (ready) {
         if (smoothLevel == 0.0f) smoothLevel = 1.0f;
         const float s = smoothLevel;

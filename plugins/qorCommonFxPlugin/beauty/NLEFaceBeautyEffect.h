@@ -31,6 +31,12 @@ public:
     // remainder modulo 16 when that is at most 6 columns, else padded up to a multiple of 16.
     static int alignedWidth(int width);
 
+    // Tasks per pass of the smoother: one per thread OpenCV runs loops on, at most the filter's
+    // limit. More tasks than cores only make the passes share cores and caches (on two cores the
+    // vertical pass takes a quarter longer with four tasks than with two); any count gives the
+    // same bytes.
+    static int smootherTasks();
+
 private:
     cv::Mat alignedInput(const tessel::Frame& in);
     cv::Mat smooth(const cv::Mat& input);
