@@ -81,8 +81,14 @@ void shadeRow(uint8_t* pixel, int count, const ShadeParams& params) {
 // its lanes.
 const __m128i kAlphaShuffle = _mm_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
 
+// Every function of each namespace below is compiled for its instruction set: GCC and clang spell
+// that differently.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace avx2 {
 
 constexpr int kLaneBytes = 32;
@@ -98,10 +104,14 @@ inline Words broadcastAlpha(const Words& p) {
 #include "compositing/BlendLanes.inl"
 
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq"))), apply_to = function)
+#else
 #pragma GCC pop_options
-
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512bw,avx512vl,avx512dq")
+#endif
 namespace avx512 {
 
 constexpr int kLaneBytes = 64;
@@ -116,7 +126,11 @@ inline Words broadcastAlpha(const Words& p) {
 #include "compositing/BlendLanes.inl"
 
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 const tessel::SimdKernels<BlendRowFn>& blendRowKernels(BlendRowKind kind) {
     static const auto kernels = [] {

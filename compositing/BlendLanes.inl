@@ -1,6 +1,6 @@
 // The wide compositing rows, written once with GCC vector types and compiled once per instruction
 // set: BlendKernels.cpp includes this file (no include guard, on purpose) inside one namespace per
-// path, under that path's `#pragma GCC target`, after defining kLaneBytes (bytes of one vector)
+// path, compiled for that path's instruction set, after defining kLaneBytes (bytes of one vector)
 // and the operations GCC's vector types miss or spell slowly: widen (bytes to 16-bit lanes),
 // mulHigh (the high halves of 16-bit products) and broadcastAlpha (a byte shuffle).
 //

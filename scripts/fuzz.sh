@@ -18,6 +18,11 @@ shift
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(description_json conf_description curve_points host_values startup_tree)
 
+if ! grep -qw avx512bw /proc/cpuinfo; then
+  echo "fuzz.sh: the fuzz build needs a processor with AVX-512 (F, BW, VL, DQ); this one lacks it" >&2
+  exit 2
+fi
+
 scripts/setup.sh
 build=build-fuzz
 launcher=()
