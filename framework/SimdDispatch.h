@@ -16,6 +16,9 @@
 // The AVX-512 path plus the VBMI byte permutes, which not every AVX-512 processor has: kernels
 // compiled for it check machineRunsVbmi() as well.
 #define QOR_TARGET_AVX512_VBMI [[gnu::target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi")]]
+// Loops shared by the paths: forced inline, so that each kernel compiles them for its own
+// instruction set.
+#define QOR_INLINE [[gnu::always_inline]] inline
 
 namespace tessel {
 

@@ -27,8 +27,6 @@ constexpr float kRoundingMagic = 12582912.0f;
 constexpr int kRowsPerBand = 256;
 constexpr int kMaxBands = 16;
 
-#define QOR_INLINE [[gnu::always_inline]] inline
-
 // 64-byte vectors: the compiler splits them into the registers of the instruction set the calling
 // kernel is built for, so one loop serves all three versions.
 using U16x32 = uint16_t __attribute__((vector_size(64)));

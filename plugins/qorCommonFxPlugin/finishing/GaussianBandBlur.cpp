@@ -26,7 +26,6 @@ constexpr float kRoundingMagic = 12582912.0f;  // 1.5 * 2^23, see roundToByte
 
 #define QOR_FMA_AVX2 [[gnu::target("avx2,fma")]]
 #define QOR_FMA_AVX512 [[gnu::target("avx2,fma,avx512f,avx512bw,avx512vl,avx512dq")]]
-#define QOR_INLINE [[gnu::always_inline]] inline
 
 int reflect101(int i, int length) { return cv::borderInterpolate(i, length, cv::BORDER_REFLECT_101); }
 
